@@ -1,0 +1,76 @@
+// The common base of every format's extractor: the interface operations, the entry list, the
+// password, and the extraction loop that creates the output files and folders. A format
+// supplies its directory reader and its per-entry decoding.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/core/crypto.h"
+#include "archive/core/entry.h"
+#include "archive/core/extractor.h"
+#include "archive/core/progress.h"
+#include "archive/core/streams.h"
+
+// Extraction targets are built in this many characters, the terminator included.
+constexpr size_t VEK_MAX_TARGET_PATH = 520;
+
+class CVekExtractorImpl : public IVekExtractor {
+  public:
+    CVekExtractorImpl();
+    ~CVekExtractorImpl() override;
+    CVekExtractorImpl(const CVekExtractorImpl&) = delete;
+    CVekExtractorImpl& operator=(const CVekExtractorImpl&) = delete;
+
+    int OpenStream(IVekInStream* stream) override;
+    int OpenFile(const wchar_t* path) override;
+    int OpenFileA(const char* path) override;
+    void Close() override;
+    int ExtractItemsTo(const int* indices, unsigned count, const wchar_t* folder) override;
+    int ExtractAllItemsTo(const wchar_t* folder) override;
+    void SetCodePage(int codePage) override { m_codePage = codePage; }
+    int SetProgressSink(IVekUnknown* sink) override;
+    void SetPassword(const char* password) override;
+    unsigned GetLastErrorCode() override { return m_lastError; }
+    SVekEntryList* GetEntryList() override { return &m_entries; }
+    int IsSolid() override { return m_solid; }
+    int IsEncrypted() override { return m_encrypted; }
+
+  protected:
+    // What each format supplies.
+    virtual int ReadDirectory() = 0;
+    virtual void ReleaseFormatState() = 0;
+    virtual void ResetFormatState() = 0;
+    virtual int ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) = 0;
+    virtual int ExtractSolid(const int* indices, unsigned count, const wchar_t* folder);
+
+    // Starts an entry: clears the error, the counters and the skip flag, then tells the sink.
+    void BeginEntry(SVekEntry* entry);
+    // Counts a decoded chunk and tells the sink. Returns 0 (with error 23 set) when the sink
+    // asked to skip or cancel.
+    int AddProgress(int64_t consumed, int64_t produced);
+    // Decodes one entry into out and applies its time and attributes, checking the size.
+    int WriteEntryToStream(int index, SVekEntry* entry, IVekOutStream* out);
+    // Reports a failure to the sink, when there is one.
+    void ReportError(unsigned code, const wchar_t* name);
+
+    const char* GetPassword() const { return m_crypto.GetPassword(); }
+
+    int m_codePage = 0;
+    unsigned m_lastError = 0;
+    SVekEntryList m_entries;
+    int m_inputEnded = 0;
+    IVekInStream* m_stream = nullptr;
+    int m_encrypted = 0;
+    CVekCrypto m_crypto;
+    int m_skip = 0;
+    int m_cancel = 0;
+    int m_solid = 0;
+    IVekProgress* m_sink = nullptr;
+    int64_t m_consumed = 0;
+    int64_t m_decoded = 0;
+
+  private:
+    int ExtractFolderEntry(SVekEntry* entry, const std::wstring& target);
+    int ExtractFileEntry(int index, SVekEntry* entry, const std::wstring& target);
+};

@@ -1,0 +1,55 @@
+// The platform's files and folders, on paths written the library's way.
+#include <gtest/gtest.h>
+
+#include "archive/platform/files.h"
+#include "support/scratch.h"
+
+namespace test {
+namespace {
+
+namespace plat = vek::platform;
+
+TEST(PlatformFiles, FoldersAndFilesOnBackslashPaths) {
+    ScratchFolder root;
+    std::wstring folder = root.Wide(L"one");
+    std::wstring nested = root.Wide(L"one\\two");
+    EXPECT_FALSE(plat::PathExists(folder.c_str()));
+    EXPECT_TRUE(plat::CreateFolder(folder.c_str()));
+    EXPECT_FALSE(plat::CreateFolder(folder.c_str()));  // already there
+    EXPECT_TRUE(plat::CreateFolder(nested.c_str()));
+    EXPECT_TRUE(plat::IsFolder(nested.c_str()));
+    EXPECT_TRUE(fs::is_directory(root.Path() / "one" / "two"));
+
+    std::wstring file = root.Wide(L"one\\two\\\uD55C\uAE00.txt");
+    plat::FileHandle out = plat::CreateFileForWriting(file.c_str());
+    ASSERT_NE(out, plat::kInvalidFile);
+    uint32_t done = 0;
+    EXPECT_TRUE(plat::WriteFileData(out, "abc", 3, &done));
+    EXPECT_EQ(done, 3u);
+    plat::CloseFile(out);
+    EXPECT_TRUE(plat::PathExists(file.c_str()));
+    EXPECT_FALSE(plat::IsFolder(file.c_str()));
+
+    plat::FileHandle in = plat::OpenFileForReading(file.c_str(), true);
+    ASSERT_NE(in, plat::kInvalidFile);
+    uint64_t size = 0;
+    EXPECT_TRUE(plat::QueryFileSize(in, &size));
+    EXPECT_EQ(size, 3u);
+    char buffer[8];
+    EXPECT_TRUE(plat::SeekFile(in, 1));
+    EXPECT_TRUE(plat::ReadFileData(in, buffer, 8, &done));
+    EXPECT_EQ(std::string(buffer, done), "bc");
+    plat::CloseFile(in);
+
+    EXPECT_TRUE(plat::SetPathAttributes(file.c_str(), 0x1));
+    EXPECT_TRUE(IsReadOnly(root.Native(L"one\\two\\\uD55C\uAE00.txt")));
+    EXPECT_TRUE(plat::SetPathAttributes(file.c_str(), 0x20));
+    EXPECT_FALSE(IsReadOnly(root.Native(L"one\\two\\\uD55C\uAE00.txt")));
+
+    EXPECT_TRUE(plat::RemoveFile(file.c_str()));
+    EXPECT_FALSE(plat::RemoveFile(file.c_str()));
+    EXPECT_EQ(plat::OpenFileForReading(file.c_str(), true), plat::kInvalidFile);
+}
+
+}  // namespace
+}  // namespace test
