@@ -20,6 +20,11 @@ if(MARLOX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(MARLOX_FUZZ)
+  # Everything is instrumented for coverage; the fuzz targets link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
   # The Windows programs run with nothing beside them: no MinGW runtime DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)

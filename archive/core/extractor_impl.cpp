@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/core/errors.h"
-#include "archive/core/in_file_stream.h"
+#include "archive/core/input_stream.h"
 #include "archive/core/out_file_stream.h"
 #include "archive/core/paths.h"
 #include "archive/core/text_conversion.h"
@@ -40,20 +40,16 @@ int CVekExtractorImpl::OpenStream(IVekInStream* stream) {
 }
 
 int CVekExtractorImpl::OpenFile(const wchar_t* path) {
-    CVekInFileStream* file = new (std::nothrow) CVekInFileStream();
-    if (file == nullptr) {
+    // A plain file, or the whole set when the file is the first volume of a split archive.
+    IVekInStream* opened = path != nullptr ? OpenInputStream(path) : nullptr;
+    if (opened == nullptr) {
         Close();
         m_lastError = VEKERR_CANNOT_OPEN_FILE;
         return 0;
     }
-    CVekRef<IVekInStream> stream(file);
-    if (path == nullptr || !file->Open(path)) {
-        Close();
-        m_lastError = VEKERR_CANNOT_OPEN_FILE;
-        return 0;
-    }
-    file->Seek(0, VEK_SEEK_SET);
-    return OpenStream(file);
+    CVekRef<IVekInStream> stream(opened);
+    opened->Seek(0, VEK_SEEK_SET);
+    return OpenStream(opened);
 }
 
 int CVekExtractorImpl::OpenFileA(const char* path) {
@@ -160,7 +156,7 @@ int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutSt
     if (shown != 0) {
         out->SetAttributes(shown);
     }
-    if (entry->size == VEK_UNKNOWN_SIZE || out->GetWrittenSize() == entry->size) {
+    if (entry->size == VEK_UNKNOWN_SIZE || WrittenSizeMatches(entry, out->GetWrittenSize())) {
         return 1;
     }
     ReportError(VEKERR_WRITE, entry->name);

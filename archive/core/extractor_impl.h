@@ -54,6 +54,26 @@ class CVekExtractorImpl : public IVekExtractor {
     // Reports a failure to the sink, when there is one.
     void ReportError(unsigned code, const wchar_t* name);
 
+    // The shared decoders. The input stands at the entry's stored data (at its encryption
+    // header when encrypted); 1 on success, else 0 with the error code set.
+    int DecodeStored(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
+    int DecodeDeflate(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
+    int DecodeBzip2(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
+    int DecodeLzma(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
+
+    // The deflate and bzip2 loops without the decryption prologue and epilogue, for formats
+    // that chain several streams in one entry. remaining is the input budget, crc runs on, and
+    // unused receives the bytes read past the end of the stream.
+    int InflateInto(IVekInStream* input, IVekOutStream* output, int64_t* remaining, uint32_t* crc,
+                    unsigned* unused);
+    int Bunzip2Into(IVekInStream* input, IVekOutStream* output, int64_t* remaining, uint32_t* crc,
+                    unsigned* unused);
+    // Whether the bytes written match the entry's size; formats whose size field cannot say
+    // (sizes modulo 2^32) check it themselves while decoding.
+    virtual bool WrittenSizeMatches(const SVekEntry* entry, uint64_t written) {
+        return written == entry->size;
+    }
+
     const char* GetPassword() const { return m_crypto.GetPassword(); }
 
     int m_codePage = 0;
@@ -71,6 +91,10 @@ class CVekExtractorImpl : public IVekExtractor {
     int64_t m_decoded = 0;
 
   private:
+    // The decoders' common prologue and epilogue.
+    int BeginDecoding(SVekEntry* entry, IVekInStream* input, int64_t* remaining);
+    int FinishDecoding(SVekEntry* entry, uint32_t crc);
+    int WriteDecoded(IVekOutStream* output, const void* data, unsigned count);
     int ExtractFolderEntry(SVekEntry* entry, const std::wstring& target);
     int ExtractFileEntry(int index, SVekEntry* entry, const std::wstring& target);
 };

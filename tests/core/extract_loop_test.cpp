@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "archive/core/errors.h"
-#include "core/test_extractor.h"
 #include "support/scratch.h"
+#include "support/test_extractor.h"
 
 namespace test {
 namespace {

@@ -81,6 +81,31 @@ fs::path ScratchFolder::Native(const std::wstring& relative) const {
 #endif
 }
 
+std::wstring Fixture(const std::wstring& name) {
+    std::wstring path = std::wstring(MARLOX_FIXTURES) + L"\\" + name;
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return path;
+}
+
+fs::path FixtureNative(const std::wstring& name) {
+    std::wstring wide = Fixture(name);
+#ifdef _WIN32
+    return fs::path(wide);
+#else
+    std::string bytes(wide.begin(), wide.end());  // the build folder's path is ASCII
+    for (char& c : bytes) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return fs::path(bytes);
+#endif
+}
+
 std::string ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream all;

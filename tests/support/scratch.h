@@ -30,6 +30,10 @@ class ScratchFolder {
     fs::path m_path;
 };
 
+// A fixture made at build time, as the library spells paths, and as a native path.
+std::wstring Fixture(const std::wstring& name);
+fs::path FixtureNative(const std::wstring& name);
+
 std::string ReadFileBytes(const fs::path& path);
 void WriteFileBytes(const fs::path& path, const std::string& bytes);
 // Last-write time in Unix seconds.

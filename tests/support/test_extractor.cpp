@@ -1,4 +1,4 @@
-#include "core/test_extractor.h"
+#include "support/test_extractor.h"
 
 #include <algorithm>
 
