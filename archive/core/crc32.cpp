@@ -72,3 +72,7 @@ uint32_t VekCrc32(uint32_t crc, const void* data, int length) {
     }
     return ~crc;
 }
+
+const uint32_t* VekCrcTable() {
+    return kTables.table[0];
+}

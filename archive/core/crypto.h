@@ -7,12 +7,13 @@
 
 #include "archive/core/entry.h"
 #include "archive/core/streams.h"
+#include "archive/core/winzip_aes.h"
 
 // Encryption modes, the values of SVekEntry::encryption.
 enum : int {
     VEK_CRYPT_NONE = 0,
-    VEK_CRYPT_ZIP = 1,         // traditional, 12-byte header in front of the data
-    VEK_CRYPT_AES128 = 2,      // WinZip AES, salt and verifier in front, code behind
+    VEK_CRYPT_ZIP = 1,     // traditional, 12-byte header in front of the data
+    VEK_CRYPT_AES128 = 2,  // WinZip AES, salt and verifier in front, code behind
     VEK_CRYPT_AES192 = 3,
     VEK_CRYPT_AES256 = 4,
     VEK_CRYPT_EGG_ZIP = 5,     // traditional, header from the EGG key data
@@ -24,8 +25,11 @@ enum : int {
 // Passwords keep at most this many bytes plus the terminator.
 constexpr int VEK_PASSWORD_BUFFER = 512;
 
+// The traditional cipher's encryption header in front of the data.
+constexpr int VEK_TRADITIONAL_HEADER_SIZE = 12;
+
 class CVekCrypto : public IVekStreamFilter {
-public:
+  public:
     CVekCrypto();
     CVekCrypto(const CVekCrypto&) = delete;
     CVekCrypto& operator=(const CVekCrypto&) = delete;
@@ -42,10 +46,32 @@ public:
     void SetPassword(const char* password);
     const char* GetPassword() const { return m_password; }
 
+    // The traditional cipher, for decoders that run their own byte loops.
+    void InitTraditionalKeys(const char* password);
+    void DecryptTraditional(char* data, int length);
+    // Decrypts a copy of the header; true when its last byte is checkByte. The keys are left
+    // after the header, ready for the data.
+    bool CheckTraditionalHeader(const uint8_t header[VEK_TRADITIONAL_HEADER_SIZE],
+                                uint8_t checkByte);
+
     int mode = VEK_CRYPT_NONE;
     unsigned errorCode = 0;
     IVekInStream* headerStream = nullptr;  // not owned
 
-private:
+  private:
+    int BeginTraditional(const uint8_t* header, uint8_t checkByte);
+    int BeginAes(int strength, const uint8_t* salt, const uint8_t* verifier);
+    int CheckCode(const uint8_t expected[VEK_AES_CODE_SIZE]);
+    void UpdateKeys(uint8_t plain);
+    void WipeAes();
+
+    CVekWinZipAes m_aes;
+    uint8_t m_verifier[VEK_AES_VERIFIER_SIZE];
+    uint8_t m_storedCode[VEK_AES_CODE_SIZE];
     char m_password[VEK_PASSWORD_BUFFER];
+    uint32_t m_key0 = 0;
+    uint32_t m_key1 = 0;
+    uint32_t m_key2 = 0;
+    const uint32_t* m_crcTable;
+    bool m_readingCode = false;
 };

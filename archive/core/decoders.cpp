@@ -48,7 +48,24 @@ int CVekExtractorImpl::BeginDecoding(SVekEntry* entry, IVekInStream* input, int6
     return 1;
 }
 
-int CVekExtractorImpl::FinishDecoding(SVekEntry* entry, uint32_t crc) {
+int CVekExtractorImpl::FinishDecoding(SVekEntry* entry, IVekInStream* input, int64_t remaining,
+                                      bool streamFilters, uint32_t crc) {
+    // The AES authentication code covers every stored byte, also those a decoder did not need
+    // after the end of its stream.
+    bool aes = m_crypto.mode >= VEK_CRYPT_AES128 && m_crypto.mode <= VEK_CRYPT_EGG_AES256 &&
+               m_crypto.mode != VEK_CRYPT_EGG_ZIP;
+    char rest[kStoredChunk];
+    while (aes && remaining > 0) {
+        unsigned n = ChunkOf(remaining, kStoredChunk);
+        if (!input->ReadExact(rest, n)) {
+            m_lastError = VEKERR_READ_DATA;
+            return 0;
+        }
+        if (!streamFilters) {
+            m_crypto.Filter(rest, static_cast<int>(n));
+        }
+        remaining -= n;
+    }
     if (!m_crypto.FinishDecryption()) {
         m_lastError = m_crypto.errorCode;
         return 0;
@@ -92,7 +109,7 @@ int CVekExtractorImpl::DecodeStored(SVekEntry* entry, IVekInStream* input, IVekO
             return 0;
         }
     }
-    return FinishDecoding(entry, crc);
+    return FinishDecoding(entry, input, remaining, false, crc);
 }
 
 int CVekExtractorImpl::DecodeDeflate(SVekEntry* entry, IVekInStream* input, IVekOutStream* output) {
@@ -103,7 +120,7 @@ int CVekExtractorImpl::DecodeDeflate(SVekEntry* entry, IVekInStream* input, IVek
         !InflateInto(input, output, &remaining, &crc, &unused)) {
         return 0;
     }
-    return FinishDecoding(entry, crc);
+    return FinishDecoding(entry, input, remaining, false, crc);
 }
 
 int CVekExtractorImpl::InflateInto(IVekInStream* input, IVekOutStream* output, int64_t* remaining,
@@ -166,7 +183,7 @@ int CVekExtractorImpl::DecodeBzip2(SVekEntry* entry, IVekInStream* input, IVekOu
         return 0;
     }
     // Decoding ends with the first bzip2 stream; what follows is not this entry's.
-    return FinishDecoding(entry, crc);
+    return FinishDecoding(entry, input, remaining, false, crc);
 }
 
 int CVekExtractorImpl::Bunzip2Into(IVekInStream* input, IVekOutStream* output, int64_t* remaining,
@@ -309,5 +326,5 @@ int CVekExtractorImpl::DecodeLzma(SVekEntry* entry, IVekInStream* input, IVekOut
         m_lastError = VEKERR_INFLATE;
         return 0;
     }
-    return FinishDecoding(entry, crc);
+    return FinishDecoding(entry, input, remaining, true, crc);
 }

@@ -7,6 +7,12 @@
 // Format-specific data attached to an entry (an EGG file header, for example).
 struct VekExtraData {
     virtual ~VekExtraData() = default;
+    // The encryption key data the format keeps with the entry (EGG), with its length in bytes;
+    // null when there is none. The decryption object reads its header, salt and code from it.
+    virtual const uint8_t* GetKeyData(uint32_t* length) const {
+        *length = 0;
+        return nullptr;
+    }
 };
 
 constexpr uint64_t VEK_UNKNOWN_SIZE = ~0ULL;

@@ -60,6 +60,8 @@ class CVekExtractorImpl : public IVekExtractor {
     int DecodeDeflate(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
     int DecodeBzip2(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
     int DecodeLzma(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
+    // ZIP method 9, deflate with a 64 KiB window; progress and skip or cancel between blocks.
+    int InflateDeflate64(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
 
     // The deflate and bzip2 loops without the decryption prologue and epilogue, for formats
     // that chain several streams in one entry. remaining is the input budget, crc runs on, and
@@ -93,7 +95,9 @@ class CVekExtractorImpl : public IVekExtractor {
   private:
     // The decoders' common prologue and epilogue.
     int BeginDecoding(SVekEntry* entry, IVekInStream* input, int64_t* remaining);
-    int FinishDecoding(SVekEntry* entry, uint32_t crc);
+    // remaining: stored bytes the decoder left unread; streamFilters: the input decrypts them.
+    int FinishDecoding(SVekEntry* entry, IVekInStream* input, int64_t remaining, bool streamFilters,
+                       uint32_t crc);
     int WriteDecoded(IVekOutStream* output, const void* data, unsigned count);
     int ExtractFolderEntry(SVekEntry* entry, const std::wstring& target);
     int ExtractFileEntry(int index, SVekEntry* entry, const std::wstring& target);

@@ -7,6 +7,7 @@
 #include "archive/core/format_detection.h"
 #include "archive/formats/gzip/bzip2_extractor.h"
 #include "archive/formats/gzip/gzip_extractor.h"
+#include "archive/formats/zip/zip_extractor.h"
 
 namespace {
 
@@ -41,6 +42,8 @@ IVekExtractor* CreateExtractor(int formatType) {
             return new (std::nothrow) CVekUnGzip();
         case VEK_FORMAT_BZIP2:
             return new (std::nothrow) CVekUnBzip2();
+        case VEK_FORMAT_ZIP:
+            return new (std::nothrow) CVekUnZip();
         case VEK_FORMAT_LZH:
         case VEK_FORMAT_RAR:
         case VEK_FORMAT_7Z:
@@ -51,7 +54,6 @@ IVekExtractor* CreateExtractor(int formatType) {
         case VEK_FORMAT_NSIS:
             // Read through the 7-Zip codec library, which this build does not load yet.
             return new (std::nothrow) CVekUnavailable(VEKERR_NO_CODEC_LIBRARY);
-        case VEK_FORMAT_ZIP:
         case VEK_FORMAT_ALZ:
         case VEK_FORMAT_BOND:
         case VEK_FORMAT_BH:

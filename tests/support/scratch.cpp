@@ -152,4 +152,26 @@ std::set<std::string> ListTree(const fs::path& root) {
     return names;
 }
 
+std::string CompareTrees(const fs::path& expected, const fs::path& actual) {
+    std::set<std::string> want = ListTree(expected);
+    std::set<std::string> got = ListTree(actual);
+    for (const std::string& name : want) {
+        if (got.count(name) == 0) {
+            return "missing: " + name;
+        }
+    }
+    for (const std::string& name : got) {
+        if (want.count(name) == 0) {
+            return "unexpected: " + name;
+        }
+    }
+    for (const std::string& name : want) {
+        if (name.back() != '/' && ReadFileBytes(expected / fs::u8path(name)) !=
+                                      ReadFileBytes(actual / fs::u8path(name))) {
+            return "differs: " + name;
+        }
+    }
+    return "";
+}
+
 }  // namespace test

@@ -42,4 +42,8 @@ bool IsReadOnly(const fs::path& path);
 // Every file and folder below root, as relative paths with '/' ('/' after folders).
 std::set<std::string> ListTree(const fs::path& root);
 
+// "" when both trees hold the same names (files and folders) and the same file contents; else
+// what differs first.
+std::string CompareTrees(const fs::path& expected, const fs::path& actual);
+
 }  // namespace test

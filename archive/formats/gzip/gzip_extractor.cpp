@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "archive/core/byte_order.h"
 #include "archive/core/errors.h"
 #include "archive/core/text_conversion.h"
 #include "archive/formats/gzip/single_stream_name.h"
@@ -17,11 +18,6 @@ constexpr uint8_t kFlagExtra = 0x04;
 constexpr uint8_t kFlagName = 0x08;
 constexpr uint8_t kFlagComment = 0x10;
 constexpr unsigned kMaxStoredName = 260;  // bytes, the NUL included
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 struct MemberHeader {
     uint32_t modifyTime = 0;

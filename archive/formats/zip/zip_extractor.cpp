@@ -1,0 +1,608 @@
+#include "archive/formats/zip/zip_extractor.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "archive/core/byte_order.h"
+#include "archive/core/crypto.h"
+#include "archive/core/errors.h"
+#include "archive/core/time_conversion.h"
+
+namespace {
+
+constexpr uint32_t kLocalHeader = 0x04034B50;
+constexpr uint32_t kCentralRecord = 0x02014B50;
+constexpr uint32_t kEndRecord = 0x06054B50;
+constexpr uint32_t kZip64EndRecord = 0x06064B50;
+constexpr uint32_t kZip64Locator = 0x07064B50;
+constexpr uint32_t kSignatureRecord = 0x05054B50;
+constexpr uint32_t kNoSignature = 0xFFFFFFFF;
+
+constexpr unsigned kStartScan = 204800;
+constexpr unsigned kEndWindow = 1028;
+constexpr uint64_t kEndSearch = 65535;
+constexpr unsigned kMaxLocalName = 259;
+constexpr uint32_t kUnset32 = 0xFFFFFFFF;  // a 32-bit field whose value is in the ZIP64 field
+constexpr unsigned kZip64EndFixed = 52;    // after the signature: size, versions, disks, counts
+constexpr unsigned kZip64LocatorSize = 16;
+
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr int32_t kMethodAes = 99;
+
+// What the extra fields of one header say.
+struct SZipExtra {
+    bool hasSize = false;
+    bool hasPackedSize = false;
+    bool hasHeaderOffset = false;
+    uint64_t size = 0;
+    uint64_t packedSize = 0;
+    uint64_t headerOffset = 0;
+    uint32_t aesEncryption = 0;
+    int32_t aesMethod = -1;
+};
+
+// Reads the ZIP64 field (0x0001) and the AES field (0x9901). The ZIP64 field holds, in this
+// order, only the values whose 32-bit header fields are all ones: reading it by position
+// regardless would take a header offset for a size.
+SZipExtra ParseExtraFields(const uint8_t* block, size_t length, uint32_t size, uint32_t packedSize,
+                           uint32_t headerOffset) {
+    SZipExtra extra;
+    if (length < 5) {
+        return extra;
+    }
+    size_t at = 0;
+    while (at + 4 <= length) {
+        uint16_t tag = ReadLe16(block + at);
+        size_t dataSize = ReadLe16(block + at + 2);
+        const uint8_t* data = block + at + 4;
+        if (at + 4 + dataSize > length) {
+            break;
+        }
+        if (tag == 0x0001) {
+            size_t field = 0;
+            if (size == kUnset32 && field + 8 <= dataSize) {
+                extra.hasSize = true;
+                extra.size = ReadLe64(data + field);
+                field += 8;
+            }
+            if (packedSize == kUnset32 && field + 8 <= dataSize) {
+                extra.hasPackedSize = true;
+                extra.packedSize = ReadLe64(data + field);
+                field += 8;
+            }
+            if (headerOffset == kUnset32 && field + 8 <= dataSize) {
+                extra.hasHeaderOffset = true;
+                extra.headerOffset = ReadLe64(data + field);
+            }
+        } else if (tag == 0x9901 && dataSize >= 7) {
+            uint8_t strength = data[4];
+            if (strength >= 1 && strength <= 3) {
+                extra.aesEncryption = VEK_CRYPT_AES128 + (strength - 1);
+            }
+            extra.aesMethod = ReadLe16(data + 5);
+        }
+        at += 4 + dataSize;
+    }
+    return extra;
+}
+
+void ApplyExtra(const SZipExtra& extra, SVekEntry* entry) {
+    if (extra.hasSize) {
+        entry->size = extra.size;
+    }
+    if (extra.hasPackedSize) {
+        entry->packedSize = extra.packedSize;
+    }
+    if (extra.aesEncryption != 0) {
+        entry->encryption = extra.aesEncryption;
+    }
+    if (extra.aesMethod >= 0 && entry->method == kMethodAes) {
+        entry->method = extra.aesMethod;
+    }
+}
+
+}  // namespace
+
+CVekUnZip::CVekUnZip() {
+    ResetFormatState();
+}
+
+void CVekUnZip::ResetFormatState() {
+    m_centralPosition = 0;
+    m_archiveStart = 0;
+    m_volumes = nullptr;
+}
+
+void CVekUnZip::ReleaseFormatState() {
+    m_headerIndex.clear();
+    if (m_volumes != nullptr) {
+        m_volumes->Release();
+        m_volumes = nullptr;
+    }
+}
+
+uint64_t CVekUnZip::VolumeStart(int volume) {
+    return m_volumes != nullptr ? static_cast<uint64_t>(m_volumes->GetVolumeOffset(volume)) : 0;
+}
+
+int CVekUnZip::ReadDirectory() {
+    void* multi = nullptr;
+    if (m_stream->QueryInterface(IVekMultiInStream::kIid, &multi) == VEK_S_OK) {
+        m_volumes = static_cast<IVekMultiInStream*>(multi);
+    }
+    m_stream->Seek(0, VEK_SEEK_SET);
+    if (!FindArchiveStart()) {
+        return 0;
+    }
+    bool central = false;
+    int64_t delta = 0;
+    if (FindEndRecord()) {
+        int64_t endPosition = m_stream->GetPosition();
+        if (ReadSignature() == kEndRecord && ReadEndRecord(endPosition) &&
+            m_centralPosition != kUnset32) {
+            if (m_archiveStart == 0 || m_archiveStart == 4) {
+                central = true;
+            } else if (CentralRecordAt(m_centralPosition)) {
+                // A self-extractor whose offsets were adjusted to the whole file.
+                central = true;
+            } else if (CentralRecordAt(m_centralPosition + static_cast<uint64_t>(m_archiveStart))) {
+                // An archive with a program put in front of it: offsets count from the archive.
+                central = true;
+                delta = m_archiveStart;
+            }
+        }
+    }
+    if (central) {
+        int result = ReadCentralDirectory(delta);
+        if (result || m_entries.count > 0) {
+            return result;
+        }
+        // Nothing could be listed from the central directory; the local headers may still be
+        // intact.
+        m_lastError = 0;
+    }
+    return ReadSequentially();
+}
+
+bool CVekUnZip::CentralRecordAt(uint64_t position) {
+    uint8_t signature[4];
+    return m_stream->Seek(static_cast<int64_t>(position), VEK_SEEK_SET) ==
+               static_cast<int64_t>(position) &&
+           m_stream->ReadExact(signature, 4) && ReadLe32(signature) == kCentralRecord;
+}
+
+int CVekUnZip::ReadCentralDirectory(int64_t delta) {
+    m_stream->Seek(m_archiveStart, VEK_SEEK_SET);
+    if (ReadSignature() != kLocalHeader) {
+        m_lastError = VEKERR_NOT_ARCHIVE;
+        return 0;
+    }
+    m_stream->Seek(static_cast<int64_t>(m_centralPosition) + delta, VEK_SEEK_SET);
+    for (;;) {
+        switch (ReadSignature()) {
+            case kCentralRecord:
+                ReadCentralRecord(true, delta);
+                break;
+            case kZip64EndRecord:
+                SkipRecord(kZip64EndFixed);
+                break;
+            case kZip64Locator:
+                SkipRecord(kZip64LocatorSize);
+                break;
+            case kEndRecord:
+            case kSignatureRecord:
+                return 1;
+            default:
+                return 0;
+        }
+    }
+}
+
+int CVekUnZip::ReadSequentially() {
+    m_stream->Seek(m_archiveStart, VEK_SEEK_SET);
+    bool seen = false;
+    for (;;) {
+        uint8_t bytes[4];
+        if (!m_stream->ReadExact(bytes, 4)) {
+            m_inputEnded = m_stream->IsEnd();
+            if (m_inputEnded) {
+                return 1;
+            }
+            m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
+            return 0;
+        }
+        int ok = 1;
+        switch (ReadLe32(bytes)) {
+            case kNoSignature:
+                return 1;
+            case 0:
+                m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
+                return 0;
+            case kLocalHeader:
+                ok = ReadLocalHeader(nullptr);
+                seen = true;
+                break;
+            case kCentralRecord:
+                ok = ReadCentralRecord(false, 0);
+                break;
+            case kEndRecord:
+                ok = ReadEndRecord(m_stream->GetPosition() - 4);
+                break;
+            case kZip64EndRecord:
+                ok = SkipRecord(kZip64EndFixed);
+                break;
+            case kZip64Locator:
+                ok = SkipRecord(kZip64LocatorSize);
+                break;
+            default:
+                // After a local header this is usually data whose sizes are only in a data
+                // descriptor: the entries so far stay listed.
+                if (!seen) {
+                    m_lastError = VEKERR_NOT_ARCHIVE;
+                }
+                return 0;
+        }
+        if (!ok) {
+            return 0;
+        }
+        if (m_stream->IsEnd()) {
+            return 1;
+        }
+    }
+}
+
+int CVekUnZip::FindArchiveStart() {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStartScan]);
+    if (!buffer) {
+        return 0;
+    }
+    m_archiveStart = 0;
+    uint64_t size = m_stream->GetSize();
+    unsigned count = kStartScan;
+    if (size <= kStartScan) {
+        if (size < 4) {
+            return 0;
+        }
+        count = static_cast<unsigned>(size);
+    }
+    if (!m_stream->ReadExact(buffer.get(), count)) {
+        return 0;
+    }
+    const uint8_t* p = buffer.get();
+    if (std::memcmp(p, "PK\x03\x04", 4) == 0) {
+        return 1;
+    }
+    // The first volume of a split archive starts with a spanning signature.
+    if (std::memcmp(p, "PK\x07\x08", 4) == 0 ||
+        (count >= 8 && std::memcmp(p, "PK00PK\x03\x04", 8) == 0)) {
+        m_archiveStart = 4;
+        return 1;
+    }
+    for (int i = 0; i <= static_cast<int>(count) - 6; ++i) {
+        if (std::memcmp(p + i, "PK\x03\x04", 4) == 0) {
+            m_archiveStart = i;
+            break;
+        }
+    }
+    return 1;
+}
+
+int CVekUnZip::FindEndRecord() {
+    uint8_t buffer[kEndWindow];
+    uint64_t size = m_stream->GetSize();
+    uint64_t limit = size < kEndSearch ? size : kEndSearch;
+    uint64_t back = 4;
+    uint64_t found = 0;
+    // Windows of 1028 bytes from the end, overlapping by 4 so that no signature is cut.
+    while (back < limit && found == 0) {
+        back = back + 1024 < limit ? back + 1024 : limit;
+        int64_t position = static_cast<int64_t>(size - back);
+        unsigned length = back < kEndWindow ? static_cast<unsigned>(back) : kEndWindow;
+        if (m_stream->Seek(position, VEK_SEEK_SET) != position ||
+            !m_stream->ReadExact(buffer, length)) {
+            break;
+        }
+        for (int i = static_cast<int>(length) - 4; i >= 0; --i) {
+            if (std::memcmp(buffer + i, "PK\x05\x06", 4) == 0) {
+                found = static_cast<uint64_t>(position) + static_cast<uint64_t>(i);
+                break;
+            }
+        }
+    }
+    m_stream->Seek(static_cast<int64_t>(found), VEK_SEEK_SET);
+    return found != 0;
+}
+
+uint32_t CVekUnZip::ReadSignature() {
+    uint8_t bytes[4];
+    if (!m_stream->ReadExact(bytes, 4)) {
+        m_inputEnded = m_stream->IsEnd();
+        if (m_inputEnded) {
+            return kNoSignature;
+        }
+        m_lastError = VEKERR_READ_SIGNATURE;
+        return 0;
+    }
+    return ReadLe32(bytes);
+}
+
+int CVekUnZip::SkipRecord(unsigned length) {
+    uint8_t record[kZip64EndFixed];
+    if (!m_stream->ReadExact(record, length)) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_END;
+        return 0;
+    }
+    // A ZIP64 end record may carry an extensible data sector behind its fixed fields.
+    if (length == kZip64EndFixed) {
+        uint64_t recordSize = ReadLe64(record);
+        constexpr uint64_t kFixedAfterSize = kZip64EndFixed - 8;
+        if (recordSize > kFixedAfterSize && recordSize - kFixedAfterSize < m_stream->GetSize()) {
+            m_stream->Seek(static_cast<int64_t>(recordSize - kFixedAfterSize), VEK_SEEK_CUR);
+        }
+    }
+    return 1;
+}
+
+int CVekUnZip::ReadEndRecord(int64_t endPosition) {
+    uint8_t record[18];
+    if (!m_stream->ReadExact(record, sizeof(record))) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_END;
+        return 0;
+    }
+    uint16_t centralDisk = ReadLe16(record + 2);
+    uint32_t centralOffset = ReadLe32(record + 12);
+    uint16_t commentLength = ReadLe16(record + 16);
+    if (commentLength != 0) {
+        // The comment is read (it must be there) and dropped.
+        std::unique_ptr<uint8_t[]> comment(new (std::nothrow) uint8_t[commentLength + 1u]);
+        if (!comment) {
+            m_lastError = VEKERR_NO_MEMORY_END;
+            return 0;
+        }
+        if (!m_stream->ReadExact(comment.get(), commentLength)) {
+            m_inputEnded = m_stream->IsEnd();
+            m_lastError = VEKERR_READ_END;
+            return 0;
+        }
+    }
+    if (centralOffset != kUnset32) {
+        m_centralPosition = centralOffset + VolumeStart(centralDisk);
+        return 1;
+    }
+    // ZIP64: the real offset is in the ZIP64 end record, found through the locator just in front
+    // of this record. Without them the local headers are walked instead.
+    m_centralPosition = kUnset32;
+    int64_t after = m_stream->GetPosition();
+    uint8_t locator[20];
+    uint8_t zip64End[56];
+    if (endPosition >= 20 && m_stream->Seek(endPosition - 20, VEK_SEEK_SET) == endPosition - 20 &&
+        m_stream->ReadExact(locator, sizeof(locator)) && ReadLe32(locator) == kZip64Locator) {
+        uint64_t recordPosition =
+            ReadLe64(locator + 8) + VolumeStart(static_cast<int>(ReadLe32(locator + 4)));
+        if (recordPosition < m_stream->GetSize() &&
+            m_stream->Seek(static_cast<int64_t>(recordPosition), VEK_SEEK_SET) ==
+                static_cast<int64_t>(recordPosition) &&
+            m_stream->ReadExact(zip64End, sizeof(zip64End)) &&
+            ReadLe32(zip64End) == kZip64EndRecord) {
+            m_centralPosition =
+                ReadLe64(zip64End + 48) + VolumeStart(static_cast<int>(ReadLe32(zip64End + 20)));
+        }
+    }
+    m_stream->Seek(after, VEK_SEEK_SET);
+    return 1;
+}
+
+int CVekUnZip::ReadCentralRecord(bool create, int64_t delta) {
+    uint8_t record[42];
+    if (!m_stream->ReadExact(record, sizeof(record))) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_CENTRAL;
+        return 0;
+    }
+    SZipHeader header;
+    header.flags = ReadLe16(record + 4);
+    header.method = static_cast<int16_t>(ReadLe16(record + 6));
+    header.dosTime = ReadLe16(record + 8) | (static_cast<uint32_t>(ReadLe16(record + 10)) << 16);
+    header.crc = ReadLe32(record + 12);
+    header.packedSize = ReadLe32(record + 16);
+    header.size = ReadLe32(record + 20);
+    uint16_t nameLength = ReadLe16(record + 24);
+    uint16_t extraLength = ReadLe16(record + 26);
+    uint16_t commentLength = ReadLe16(record + 28);
+    uint16_t diskStart = ReadLe16(record + 30);
+    uint8_t externalAttributes = record[34];
+    header.headerOffset = ReadLe32(record + 38);
+
+    std::string name(nameLength, '\0');
+    std::vector<uint8_t> extra(extraLength);
+    std::vector<uint8_t> comment(commentLength);
+    if ((nameLength != 0 && !m_stream->ReadExact(&name[0], nameLength)) ||
+        (extraLength != 0 && !m_stream->ReadExact(extra.data(), extraLength)) ||
+        (commentLength != 0 && !m_stream->ReadExact(comment.data(), commentLength))) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_CENTRAL;
+        return 0;
+    }
+    name.resize(std::strlen(name.c_str()));  // the name ends at its first NUL
+    SZipExtra fields = ParseExtraFields(extra.data(), extra.size(), header.size, header.packedSize,
+                                        header.headerOffset);
+    SVekEntry* entry = nullptr;
+    if (create) {
+        uint64_t offset = fields.hasHeaderOffset ? fields.headerOffset : header.headerOffset;
+        offset += VolumeStart(diskStart) + static_cast<uint64_t>(delta);
+        entry = CreateEntry(header, offset, name.c_str());
+        if (entry == nullptr) {
+            return 1;  // left out of the list; the walk goes on
+        }
+    } else {
+        if (header.headerOffset == 0) {
+            return 1;
+        }
+        auto found = m_headerIndex.find(header.headerOffset);
+        if (found == m_headerIndex.end()) {
+            return 1;
+        }
+        entry = found->second;
+    }
+    entry->attributes |= externalAttributes &
+                         (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN | VEK_ATTR_FOLDER | VEK_ATTR_ARCHIVE);
+    ApplyExtra(fields, entry);
+    return 1;
+}
+
+int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
+    int64_t start = m_stream->GetPosition() - 4;
+    uint8_t record[26];
+    if (!m_stream->ReadExact(record, sizeof(record))) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_HEADER;
+        return 0;
+    }
+    SZipHeader header;
+    header.flags = ReadLe16(record + 2);
+    header.method = static_cast<int16_t>(ReadLe16(record + 4));
+    header.dosTime = ReadLe16(record + 6) | (static_cast<uint32_t>(ReadLe16(record + 8)) << 16);
+    header.crc = ReadLe32(record + 10);
+    header.packedSize = ReadLe32(record + 14);
+    header.size = ReadLe32(record + 18);
+    uint16_t nameLength = ReadLe16(record + 22);
+    uint16_t extraLength = ReadLe16(record + 24);
+    if (nameLength > kMaxLocalName) {
+        m_lastError = VEKERR_BAD_NAME;
+        return 0;
+    }
+    char name[kMaxLocalName + 1];
+    if (nameLength != 0 && !m_stream->ReadExact(name, nameLength)) {
+        m_inputEnded = m_stream->IsEnd();
+        m_lastError = VEKERR_READ_NAME;
+        return 0;
+    }
+    name[nameLength] = '\0';
+    std::vector<uint8_t> extra;
+    if (extraLength != 0) {
+        extra.resize(extraLength);
+        if (!m_stream->ReadExact(extra.data(), extraLength)) {
+            m_inputEnded = m_stream->IsEnd();
+            m_lastError = VEKERR_READ_EXTRA;
+            return 0;
+        }
+    }
+    bool listedHere = entry == nullptr;
+    if (listedHere) {
+        entry = CreateEntry(header, static_cast<uint64_t>(start), name);
+        if (entry == nullptr) {
+            m_stream->Seek(header.packedSize, VEK_SEEK_CUR);
+            return 0;
+        }
+    }
+    entry->dosTime = header.dosTime;
+    // With a data descriptor the CRC is not known when the header is written, so the
+    // encryption header's check byte repeats the time instead.
+    entry->checkByte =
+        static_cast<uint8_t>((header.flags & kFlagDataDescriptor) ? (header.dosTime >> 8) & 0xFF
+                                                                  : (entry->crc >> 24) & 0xFF);
+    if (!extra.empty()) {
+        SZipExtra fields =
+            ParseExtraFields(extra.data(), extra.size(), header.size, header.packedSize, 0);
+        if (!listedHere) {
+            // The central directory's sizes stand: a header written while streaming carries a
+            // ZIP64 field of zeros, the real sizes following the data in a descriptor.
+            fields.hasSize = false;
+            fields.hasPackedSize = false;
+        }
+        ApplyExtra(fields, entry);
+    }
+    entry->dataOffset = static_cast<uint64_t>(m_stream->GetPosition());
+    m_stream->Seek(static_cast<int64_t>(entry->packedSize), VEK_SEEK_CUR);
+    return 1;
+}
+
+SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffset,
+                                  const char* name) {
+    if (name == nullptr || *name == '\0') {
+        m_lastError = VEKERR_BAD_NAME;
+        return nullptr;
+    }
+    SVekEntry* entry = new (std::nothrow) SVekEntry();
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    entry->headerOffset = headerOffset;
+    entry->packedSize = header.packedSize;
+    entry->size = header.size;
+    entry->modifyTime = DosTimeToUnixTime(header.dosTime);
+    entry->crc = header.crc;
+    entry->method = header.method;
+    entry->flags = static_cast<int16_t>(header.flags);
+    char last = name[std::strlen(name) - 1];
+    if (last == '/' || last == '\\') {
+        entry->attributes |= VEK_ATTR_FOLDER;
+    }
+    if (header.flags & kFlagEncrypted) {
+        m_encrypted = 1;
+        entry->encryption = VEK_CRYPT_ZIP;
+    }
+    int codePage = m_codePage != 0 ? m_codePage : (header.flags & kFlagUtf8) ? 65001 : 0;
+    if (!entry->SetNameA(name, codePage)) {
+        m_lastError = VEKERR_BAD_NAME;
+        delete entry;
+        return nullptr;
+    }
+    if (!m_entries.Add(entry)) {
+        return nullptr;  // the list could not grow; Add has freed the entry
+    }
+    m_headerIndex[headerOffset] = entry;
+    return entry;
+}
+
+int CVekUnZip::LocateEntryData(SVekEntry* entry) {
+    if (entry->dataOffset != 0) {
+        return 1;
+    }
+    m_stream->Seek(static_cast<int64_t>(entry->headerOffset), VEK_SEEK_SET);
+    uint8_t signature[4];
+    if (!m_stream->ReadExact(signature, 4)) {
+        m_inputEnded = m_stream->IsEnd();
+        if (!m_inputEnded) {
+            m_lastError = VEKERR_READ_SIGNATURE;
+        }
+        return 0;
+    }
+    if (ReadLe32(signature) != kLocalHeader) {
+        return 0;
+    }
+    return ReadLocalHeader(entry);
+}
+
+int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
+    if (!LocateEntryData(entry)) {
+        ReportError(VEKERR_DAMAGED, entry->name);
+        if (m_lastError == 0) {
+            m_lastError = VEKERR_DAMAGED;
+        }
+        return 0;
+    }
+    m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);
+    switch (entry->method) {
+        case 0:
+            return DecodeStored(entry, m_stream, out);
+        case 8:
+            return DecodeDeflate(entry, m_stream, out);
+        case 9:
+            return InflateDeflate64(entry, m_stream, out);
+        case 12:
+            return DecodeBzip2(entry, m_stream, out);
+        case 14:
+            return DecodeLzma(entry, m_stream, out);
+        default:
+            m_lastError = VEKERR_UNSUPPORTED_METHOD;
+            return 0;
+    }
+}
