@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Times `marlox extract` against the tools people use on the same inputs and prints ratios.
+
+A benchmark, not a test: run it on a quiet machine.
+    bench/extract_bench.py [--size-mb 100] [--runs 3]
+It builds the optimised Linux preset, makes a 100 MB input (text-like, with some binary runs),
+compresses it with gzip and bzip2, and times decompression to a file by each tool. The best of
+the runs counts; ratio = marlox time / reference time (below 1 means marlox is faster).
+"""
+import argparse
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MARLOX = os.path.join(ROOT, "build", "linux-release", "cli", "marlox")
+
+
+def make_input(path, size):
+    rng = random.Random(42)
+    words = [w.encode() for w in "the of and archive 압축 해제 extract folder file entry data".split()]
+    with open(path, "wb") as f:
+        written = 0
+        while written < size:
+            chunk = bytearray()
+            while len(chunk) < 1 << 20:
+                if rng.random() < 0.02:
+                    chunk += rng.randbytes(64)
+                else:
+                    chunk += rng.choice(words) + b" "
+            f.write(chunk)
+            written += len(chunk)
+        f.truncate(size)
+
+
+def best_time(command, runs, stdout=None):
+    best = None
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run(command, check=True, stdout=stdout, stderr=subprocess.DEVNULL)
+        elapsed = time.perf_counter() - start
+        best = elapsed if best is None else min(best, elapsed)
+    return best
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--size-mb", type=int, default=100)
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+
+    subprocess.run(["cmake", "--preset", "linux-release"], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", "--preset", "linux-release"], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
+
+    work = tempfile.mkdtemp(prefix="marlox-bench-")
+    try:
+        data = os.path.join(work, "data.bin")
+        make_input(data, args.size_mb << 20)
+        subprocess.run(["gzip", "-k", "-6", data], check=True)
+        subprocess.run(["bzip2", "-k", "-9", data], check=True)
+        print(f"input: {args.size_mb} MiB, best of {args.runs} runs")
+        print(f"{'format':8} {'reference':>12} {'marlox':>10} {'ratio':>7}")
+        for suffix, tool in ((".gz", "gzip"), (".bz2", "bzip2")):
+            archive = data + suffix
+            out = os.path.join(work, "out")
+            with open(os.path.join(work, "ref.out"), "wb") as sink:
+                reference = best_time([tool, "-dc", archive], args.runs, stdout=sink)
+
+            def marlox():
+                shutil.rmtree(out, ignore_errors=True)
+                os.makedirs(out)
+                subprocess.run([MARLOX, "extract", "-o", out, archive], check=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+            best = None
+            for _ in range(args.runs):
+                start = time.perf_counter()
+                marlox()
+                elapsed = time.perf_counter() - start
+                best = elapsed if best is None else min(best, elapsed)
+            print(f"{suffix:8} {reference:11.2f}s {best:9.2f}s {best / reference:7.2f}")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
