@@ -285,54 +285,23 @@ struct KeyData : VekExtraData {
 };
 
 // One entry with the member's facts, whose stored bytes are the whole input file.
-class MemberExtractor : public CVekExtractorImpl {
-  public:
-    MemberExtractor(const Member& member, uint32_t encryption, const std::string* keyData)
-        : m_member(member), m_encryption(encryption), m_keyData(keyData) {}
-    ~MemberExtractor() override { Close(); }
-
-  protected:
-    int ReadDirectory() override {
-        SVekEntry* entry = new SVekEntry();
-        entry->SetName(L"out.bin", 65001);
-        entry->method = m_member.method;
-        entry->size = m_member.size;
-        entry->crc = m_member.crc;
-        entry->flags = static_cast<int16_t>(m_member.flags);
-        entry->dosTime = m_member.dosTime;
-        entry->checkByte = m_member.CheckByte();
-        entry->encryption = m_encryption;
-        entry->packedSize = m_keyData != nullptr ? m_stream->GetSize() : m_member.packed;
-        if (m_keyData != nullptr) {
-            entry->extra = new KeyData(*m_keyData);
+SingleEntryExtractor::Setup MemberEntry(const Member& member, uint32_t encryption,
+                                        const std::string* keyData) {
+    return [&member, encryption, keyData](SVekEntry& entry) {
+        entry.method = member.method;
+        entry.size = member.size;
+        entry.crc = member.crc;
+        entry.flags = static_cast<int16_t>(member.flags);
+        entry.dosTime = member.dosTime;
+        entry.checkByte = member.CheckByte();
+        entry.encryption = encryption;
+        if (keyData != nullptr) {
+            entry.extra = new KeyData(*keyData);
+        } else {
+            entry.packedSize = member.packed;
         }
-        m_entries.Add(entry);
-        return 1;
-    }
-    void ReleaseFormatState() override {}
-    void ResetFormatState() override {}
-    int ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) override {
-        m_stream->Seek(0, VEK_SEEK_SET);
-        switch (entry->method) {
-            case 0:
-                return DecodeStored(entry, m_stream, out);
-            case 8:
-                return DecodeDeflate(entry, m_stream, out);
-            case 12:
-                return DecodeBzip2(entry, m_stream, out);
-            case 14:
-                return DecodeLzma(entry, m_stream, out);
-            default:
-                m_lastError = VEKERR_UNSUPPORTED_METHOD;
-                return 0;
-        }
-    }
-
-  private:
-    const Member& m_member;
-    uint32_t m_encryption;
-    const std::string* m_keyData;
-};
+    };
+}
 
 struct Outcome {
     int code = -1;  // the entry's completion code
@@ -344,7 +313,8 @@ struct Outcome {
 Outcome Extract(const Member& member, const std::string& password,
                 const std::wstring& input = std::wstring(), uint32_t encryption = 0,
                 const std::string* keyData = nullptr) {
-    MemberExtractor extractor(member, encryption != 0 ? encryption : member.encryption, keyData);
+    SingleEntryExtractor extractor(
+        MemberEntry(member, encryption != 0 ? encryption : member.encryption, keyData));
     extractor.SetPassword(password.c_str());
     EXPECT_EQ(extractor.OpenFile(input.empty() ? member.Path().c_str() : input.c_str()), 1);
     CVekRef<IVekProgress> sink(new RecordingSink());

@@ -16,50 +16,15 @@
 namespace test {
 namespace {
 
-// One entry whose stored data is a whole fixture file, decoded by the method given.
-class DecodingExtractor : public CVekExtractorImpl {
-  public:
-    DecodingExtractor(int method, uint64_t size, uint32_t crc, uint32_t encryption = 0)
-        : m_method(method), m_size(size), m_crc(crc), m_encryption(encryption) {}
-    ~DecodingExtractor() override { Close(); }
-
-  protected:
-    int ReadDirectory() override {
-        SVekEntry* entry = new SVekEntry();
-        entry->SetName(L"out.bin", 65001);
-        entry->method = m_method;
-        entry->size = m_size;
-        entry->crc = m_crc;
-        entry->encryption = m_encryption;
-        entry->packedSize = m_stream->GetSize();
-        m_entries.Add(entry);
-        return 1;
-    }
-    void ReleaseFormatState() override {}
-    void ResetFormatState() override {}
-    int ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) override {
-        m_stream->Seek(0, VEK_SEEK_SET);
-        switch (entry->method) {
-            case 0:
-                return DecodeStored(entry, m_stream, out);
-            case 8:
-                return DecodeDeflate(entry, m_stream, out);
-            case 12:
-                return DecodeBzip2(entry, m_stream, out);
-            case 14:
-                return DecodeLzma(entry, m_stream, out);
-            default:
-                m_lastError = VEKERR_UNSUPPORTED_METHOD;
-                return 0;
-        }
-    }
-
-  private:
-    int m_method;
-    uint64_t m_size;
-    uint32_t m_crc;
-    uint32_t m_encryption;
-};
+SingleEntryExtractor::Setup Entry(int method, uint64_t size, uint32_t crc,
+                                  uint32_t encryption = 0) {
+    return [=](SVekEntry& entry) {
+        entry.method = method;
+        entry.size = size;
+        entry.crc = crc;
+        entry.encryption = encryption;
+    };
+}
 
 uint32_t CrcOf(const std::string& data) {
     return VekCrc32(0, data.data(), static_cast<int>(data.size()));
@@ -73,7 +38,7 @@ struct Outcome {
 
 Outcome Decode(const std::wstring& input, int method, uint64_t size, uint32_t crc,
                uint32_t encryption = 0, const char* password = nullptr) {
-    DecodingExtractor extractor(method, size, crc, encryption);
+    SingleEntryExtractor extractor(Entry(method, size, crc, encryption));
     extractor.SetPassword(password);
     EXPECT_EQ(extractor.OpenFile(input.c_str()), 1);
     CVekRef<IVekProgress> sink(new RecordingSink());
@@ -181,7 +146,7 @@ TEST(Decoders, EncryptedEntryWithoutPasswordFailsBeforeWriting) {
 }
 
 TEST(Decoders, ProgressIsReportedPerChunkAndStopsOnSkip) {
-    DecodingExtractor extractor(8, 300000, 0);
+    SingleEntryExtractor extractor(Entry(8, 300000, 0));
     ASSERT_EQ(extractor.OpenFile(Fixture(L"raw.deflate").c_str()), 1);
     RecordingSink* recording = new RecordingSink();
     CVekRef<IVekProgress> sink(recording);

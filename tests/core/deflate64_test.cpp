@@ -16,41 +16,18 @@ namespace test {
 namespace {
 
 // One entry whose stored data is a whole file, decoded as method 9.
-class Deflate64Extractor : public CVekExtractorImpl {
-  public:
+struct Deflate64Extractor : SingleEntryExtractor {
     Deflate64Extractor(uint64_t size, uint32_t crc, uint32_t encryption = 0, uint8_t checkByte = 0)
-        : m_size(size), m_crc(crc), m_encryption(encryption), m_checkByte(checkByte) {}
-    ~Deflate64Extractor() override { Close(); }
-
+        : SingleEntryExtractor([=](SVekEntry& entry) {
+              entry.method = 9;
+              entry.size = size;
+              entry.crc = crc;
+              entry.encryption = encryption;
+              entry.checkByte = checkByte;
+          }) {}
     int Inflate(SVekEntry* entry, IVekInStream* input, IVekOutStream* out) {
         return InflateDeflate64(entry, input, out);
     }
-
-  protected:
-    int ReadDirectory() override {
-        SVekEntry* entry = new SVekEntry();
-        entry->SetName(L"out.bin", 65001);
-        entry->method = 9;
-        entry->size = m_size;
-        entry->crc = m_crc;
-        entry->encryption = m_encryption;
-        entry->checkByte = m_checkByte;
-        entry->packedSize = m_stream->GetSize();
-        m_entries.Add(entry);
-        return 1;
-    }
-    void ReleaseFormatState() override {}
-    void ResetFormatState() override {}
-    int ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) override {
-        m_stream->Seek(0, VEK_SEEK_SET);
-        return InflateDeflate64(entry, m_stream, out);
-    }
-
-  private:
-    uint64_t m_size;
-    uint32_t m_crc;
-    uint32_t m_encryption;
-    uint8_t m_checkByte;
 };
 
 uint32_t CrcOf(const std::string& data) {

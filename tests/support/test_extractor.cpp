@@ -52,6 +52,34 @@ int FakeExtractor::ExtractEntryData(int index, SVekEntry* /*entry*/, IVekOutStre
     return 1;
 }
 
+int SingleEntryExtractor::ReadDirectory() {
+    SVekEntry* entry = new SVekEntry();
+    entry->SetName(L"out.bin", 65001);
+    entry->packedSize = m_stream->GetSize();
+    m_setup(*entry);
+    m_entries.Add(entry);
+    return 1;
+}
+
+int SingleEntryExtractor::ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) {
+    m_stream->Seek(0, VEK_SEEK_SET);
+    switch (entry->method) {
+        case 0:
+            return DecodeStored(entry, m_stream, out);
+        case 8:
+            return DecodeDeflate(entry, m_stream, out);
+        case 9:
+            return InflateDeflate64(entry, m_stream, out);
+        case 12:
+            return DecodeBzip2(entry, m_stream, out);
+        case 14:
+            return DecodeLzma(entry, m_stream, out);
+        default:
+            m_lastError = VEKERR_UNSUPPORTED_METHOD;
+            return 0;
+    }
+}
+
 int32_t RecordingSink::OnStartEntry(const SVekEntry* entry, int* skip, int* cancel) {
     m_current = entry->name;
     m_progressCalls = 0;

@@ -2,6 +2,7 @@
 // test, and a progress sink that records every call and can skip or cancel on cue.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -43,6 +44,25 @@ class FakeExtractor : public CVekExtractorImpl {
   private:
     std::vector<FakeEntry> m_fakes;
     int m_fakeCodePage;
+};
+
+// One entry whose stored data is the whole input file, decoded by its method (0, 8, 9, 12 or
+// 14) as a format's ExtractEntryData would. The entry is named out.bin, its packed size is the
+// input's size, and setup fills in the rest.
+class SingleEntryExtractor : public CVekExtractorImpl {
+  public:
+    using Setup = std::function<void(SVekEntry&)>;
+    explicit SingleEntryExtractor(Setup setup) : m_setup(std::move(setup)) {}
+    ~SingleEntryExtractor() override { Close(); }
+
+  protected:
+    int ReadDirectory() override;
+    void ReleaseFormatState() override {}
+    void ResetFormatState() override {}
+    int ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) override;
+
+  private:
+    Setup m_setup;
 };
 
 struct SinkCall {
