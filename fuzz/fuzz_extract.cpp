@@ -25,7 +25,8 @@ const std::filesystem::path& ScratchFolder() {
 
 }  // namespace
 
-void FuzzExtract(const uint8_t* data, size_t size, const wchar_t* name, int formatType) {
+void FuzzExtract(const uint8_t* data, size_t size, const wchar_t* name, int formatType,
+                 const char* password) {
     CVekRef<IVekInStream> stream(new CFuzzMemoryStream(data, size, name));
     if (formatType == 0) {
         const wchar_t* extension = std::wcsrchr(name, L'.');
@@ -39,7 +40,7 @@ void FuzzExtract(const uint8_t* data, size_t size, const wchar_t* name, int form
     if (!extractor) {
         return;
     }
-    extractor->SetPassword("password");
+    extractor->SetPassword(password);
     extractor->OpenStream(stream.Get());
     std::filesystem::create_directories(ScratchFolder());
     std::string folder = ScratchFolder().string();

@@ -5,5 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// formatType 0: detect the format from the bytes and the name's extension.
-void FuzzExtract(const uint8_t* data, size_t size, const wchar_t* name, int formatType);
+// formatType 0: detect the format from the bytes and the name's extension. The password opens
+// the encrypted seeds of the corpus, so that decryption is reached too.
+void FuzzExtract(const uint8_t* data, size_t size, const wchar_t* name, int formatType,
+                 const char* password = "secret");
