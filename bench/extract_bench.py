@@ -14,10 +14,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-MARLOX = os.path.join(ROOT, "build", "linux-release", "cli", "marlox")
+from bench_common import MARLOX, best_of, build_marlox
 
 
 def make_input(path, size):
@@ -37,26 +35,13 @@ def make_input(path, size):
         f.truncate(size)
 
 
-def best_time(command, runs, stdout=None):
-    best = None
-    for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run(command, check=True, stdout=stdout, stderr=subprocess.DEVNULL)
-        elapsed = time.perf_counter() - start
-        best = elapsed if best is None else min(best, elapsed)
-    return best
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size-mb", type=int, default=100)
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
 
-    subprocess.run(["cmake", "--preset", "linux-release"], cwd=ROOT, check=True,
-                   stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", "--preset", "linux-release"], cwd=ROOT, check=True,
-                   stdout=subprocess.DEVNULL)
+    build_marlox()
 
     work = tempfile.mkdtemp(prefix="marlox-bench-")
     try:
@@ -70,21 +55,14 @@ def main():
             archive = data + suffix
             out = os.path.join(work, "out")
             with open(os.path.join(work, "ref.out"), "wb") as sink:
-                reference = best_time([tool, "-dc", archive], args.runs, stdout=sink)
+                reference, _ = best_of([tool, "-dc", archive], args.runs, stdout=sink)
 
-            def marlox():
+            def clean():
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
-                subprocess.run([MARLOX, "extract", "-o", out, archive], check=True,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-            best = None
-            for _ in range(args.runs):
-                start = time.perf_counter()
-                marlox()
-                elapsed = time.perf_counter() - start
-                best = elapsed if best is None else min(best, elapsed)
-            print(f"{suffix:8} {reference:11.2f}s {best:9.2f}s {best / reference:7.2f}")
+            ours, _ = best_of([MARLOX, "extract", "-o", out, archive], args.runs, before=clean)
+            print(f"{suffix:8} {reference:11.2f}s {ours:9.2f}s {ours / reference:7.2f}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

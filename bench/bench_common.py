@@ -1,0 +1,33 @@
+"""Shared pieces of the benchmark scripts: building the optimised command line and timing a
+command with its peak memory."""
+import os
+import subprocess
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MARLOX = os.path.join(ROOT, "build", "linux-release", "cli", "marlox")
+
+
+def build_marlox():
+    for step in (["cmake", "--preset", "linux-release"],
+                 ["cmake", "--build", "--preset", "linux-release"]):
+        subprocess.run(step, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+
+
+def run_measured(command, stdout=subprocess.DEVNULL, before=None):
+    """Runs command once; returns (seconds, peak resident memory in MiB)."""
+    import time
+    if before is not None:
+        before()
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise RuntimeError("failed: %s" % " ".join(command))
+    return elapsed, usage.ru_maxrss / 1024.0
+
+
+def best_of(command, runs, stdout=subprocess.DEVNULL, before=None):
+    """The best time of several runs, and the largest peak memory seen."""
+    results = [run_measured(command, stdout, before) for _ in range(runs)]
+    return min(r[0] for r in results), max(r[1] for r in results)
