@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -196,6 +197,42 @@ TEST(Zip, DamagedDirectories) {
     ASSERT_EQ(archive.Open(Fixture(L"zip\\cd-damaged.zip").c_str(), nullptr), 1);
     EXPECT_EQ(archive.IsDamaged(), 1);
     EXPECT_EQ(archive.GetExtractor()->GetEntryList()->count, 1);
+}
+
+TEST(Zip, HostileArchives) {
+    // Names that would leave the target are refused; the rest is extracted.
+    ScratchFolder root;
+    fs::create_directories(root.Path() / "target");
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"zip\\hostile.zip").c_str(), nullptr), 1);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    EXPECT_EQ(archive.ExtractSelection(root.Wide(L"target").c_str()), 0);
+    EXPECT_EQ(static_cast<RecordingSink*>(sink.Get())->Errors(),
+              (std::vector<int>(4, VEKERR_UNSAFE_FOLDER)));
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ListTree(root.Path()), (std::set<std::string>{"target/", "target/ok.txt"}));
+
+    // An entry claiming more stored data than the file holds fails alone, cleanly.
+    ScratchFolder beyond;
+    Result result = Extract(L"size-beyond.zip", beyond, 65001);
+    ASSERT_EQ(result.opened, 1);
+    EXPECT_EQ(result.extracted, 0);
+    std::vector<int> failed;
+    for (int code : result.completions) {
+        if (code != 0) {
+            failed.push_back(code);
+        }
+    }
+    EXPECT_EQ(failed, std::vector<int>{VEKERR_READ_DATA});
+    EXPECT_EQ(ReadFileBytes(beyond.Native(L"docs\\big.txt")),
+              ReadFileBytes(FixtureNative(L"zip\\src\\docs\\big.txt")));
+
+    // Two directory records for one local header: both read the same data.
+    ScratchFolder overlap;
+    result = Extract(L"overlap.zip", overlap, 65001);
+    EXPECT_EQ(result.extracted, 1);
+    EXPECT_EQ(CompareTrees(FixtureNative(L"zip\\src"), overlap.Path()), "");
 }
 
 TEST(Zip, HandMadeRecords) {

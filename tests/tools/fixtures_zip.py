@@ -177,6 +177,32 @@ def make(out):
     broken[end + 20:end + 22] = struct.pack("<H", 65535)
     _write(os.path.join(base, "huge-comment.zip"), bytes(broken))
 
+    # Hostile: names that leave the target folder, and an entry claiming more data than exists.
+    with zipfile.ZipFile(os.path.join(base, "hostile.zip"), "w") as z:
+        for name in ("../evil.txt", "/abs.txt", "C:/drive.txt", "a/../../up.txt", "ok.txt"):
+            info = zipfile.ZipInfo("x")
+            info.filename = name  # as written: zipfile would clean it otherwise
+            z.writestr(info, b"payload")
+    stored = open(os.path.join(base, "infozip-store.zip"), "rb").read()
+    end = stored.rindex(b"PK\x05\x06")
+    first = struct.unpack("<I", stored[end + 16:end + 20])[0]
+    broken = bytearray(stored)
+    broken[first + 20:first + 24] = struct.pack("<I", 0x7FFFFFF0)
+    _write(os.path.join(base, "size-beyond.zip"), bytes(broken))
+    plain = open(os.path.join(base, "infozip.zip"), "rb").read()
+    end = plain.rindex(b"PK\x05\x06")
+    central = struct.unpack("<I", plain[end + 16:end + 20])[0]
+    first = central
+    # Two central records for the same local header.
+    record_end = plain.index(b"PK\x01\x02", first + 4)
+    duplicated = plain[:record_end] + plain[first:record_end] + plain[record_end:end]
+    count = struct.unpack("<H", plain[end + 10:end + 12])[0] + 1
+    tail = bytearray(plain[end:])
+    tail[8:10] = struct.pack("<H", count)
+    tail[10:12] = struct.pack("<H", count)
+    tail[12:16] = struct.pack("<I", len(duplicated) - central)
+    _write(os.path.join(base, "overlap.zip"), duplicated + bytes(tail))
+
     with open(os.path.join(base, "cases.txt"), "w") as f:
         for name, expected, code_page in cases:
             f.write("%s\t%s\t%d\n" % (name, expected, code_page))
