@@ -31,3 +31,18 @@ def best_of(command, runs, stdout=subprocess.DEVNULL, before=None):
     """The best time of several runs, and the largest peak memory seen."""
     results = [run_measured(command, stdout, before) for _ in range(runs)]
     return min(r[0] for r in results), max(r[1] for r in results)
+
+
+def best_interleaved(jobs, runs):
+    """Runs each job (command, stdout, before) once per round, round after round, so that a
+    machine busy with something else slows every tool alike; returns the best (time, peak)
+    of each job."""
+    best = [None] * len(jobs)
+    for _ in range(runs):
+        for i, (command, stdout, before) in enumerate(jobs):
+            seconds, peak = run_measured(command, stdout, before)
+            if best[i] is None:
+                best[i] = (seconds, peak)
+            else:
+                best[i] = (min(best[i][0], seconds), max(best[i][1], peak))
+    return best

@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from bench_common import MARLOX, best_of, build_marlox
+from bench_common import MARLOX, best_interleaved, build_marlox
 
 
 def make_input(path, size):
@@ -54,14 +54,16 @@ def main():
         for suffix, tool in ((".gz", "gzip"), (".bz2", "bzip2")):
             archive = data + suffix
             out = os.path.join(work, "out")
-            with open(os.path.join(work, "ref.out"), "wb") as sink:
-                reference, _ = best_of([tool, "-dc", archive], args.runs, stdout=sink)
 
             def clean():
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
 
-            ours, _ = best_of([MARLOX, "extract", "-o", out, archive], args.runs, before=clean)
+            with open(os.path.join(work, "ref.out"), "wb") as sink:
+                (reference, _), (ours, _) = best_interleaved(
+                    [([tool, "-dc", archive], sink, lambda: sink.truncate(0)),
+                     ([MARLOX, "extract", "-o", out, archive], subprocess.DEVNULL, clean)],
+                    args.runs)
             print(f"{suffix:8} {reference:11.2f}s {ours:9.2f}s {ours / reference:7.2f}")
     finally:
         shutil.rmtree(work, ignore_errors=True)

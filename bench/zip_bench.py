@@ -16,7 +16,7 @@ import sys
 import tempfile
 import zipfile
 
-from bench_common import MARLOX, best_of, build_marlox
+from bench_common import MARLOX, best_interleaved, build_marlox
 
 
 def make_tree(folder, total):
@@ -63,13 +63,14 @@ def measure(label, archive, work, runs):
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
 
-    results = {}
-    for name, (list_command, extract_command) in tools(archive, out).items():
-        if shutil.which(list_command[0]) is None and not os.path.exists(list_command[0]):
-            continue
-        listing = best_of(list_command, runs)
-        extraction = best_of(extract_command, runs, before=clean)
-        results[name] = (listing, extraction)
+    available = {name: commands for name, commands in tools(archive, out).items()
+                 if shutil.which(commands[0][0]) or os.path.exists(commands[0][0])}
+    jobs = []
+    for list_command, extract_command in available.values():
+        jobs.append((list_command, subprocess.DEVNULL, None))
+        jobs.append((extract_command, subprocess.DEVNULL, clean))
+    best = best_interleaved(jobs, runs)
+    results = {name: (best[2 * i], best[2 * i + 1]) for i, name in enumerate(available)}
     print(f"\n{label}: {os.path.getsize(archive) / 2**20:.0f} MiB archive, best of {runs}")
     print(f"{'tool':8} {'list':>9} {'peak':>8} {'extract':>9} {'peak':>8}")
     for name, ((lt, lm), (et, em)) in results.items():
