@@ -2,6 +2,7 @@
 command with its peak memory."""
 import os
 import subprocess
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MARLOX = os.path.join(ROOT, "build", "linux-release", "cli", "marlox")
@@ -13,18 +14,27 @@ def build_marlox():
         subprocess.run(step, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
 
 
+GNU_TIME = "/usr/bin/time"
+
+
 def run_measured(command, stdout=subprocess.DEVNULL, before=None):
-    """Runs command once; returns (seconds, peak resident memory in MiB)."""
+    """Runs command once; returns (seconds, peak resident memory in MiB).
+
+    The peak comes from GNU time, which starts the command from its own small process: a
+    child forked from this Python process would count Python's memory as its own."""
     import time
     if before is not None:
         before()
+    report = tempfile.NamedTemporaryFile(mode="r", suffix=".time")
     start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(process.pid, 0)
+    result = subprocess.run([GNU_TIME, "-f", "%M", "-o", report.name, *command], stdout=stdout,
+                            stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
+    if result.returncode != 0:
         raise RuntimeError("failed: %s" % " ".join(command))
-    return elapsed, usage.ru_maxrss / 1024.0
+    peak_kib = int(report.read().strip().splitlines()[-1])
+    report.close()
+    return elapsed, peak_kib / 1024.0
 
 
 def best_of(command, runs, stdout=subprocess.DEVNULL, before=None):

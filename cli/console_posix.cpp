@@ -69,7 +69,30 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 void Write(std::FILE* stream, const std::wstring& text) {
-    std::string bytes = ToUtf8(text);
+    // Wide text is UTF-32 here and the terminal takes UTF-8: encoded directly, since a long
+    // listing is written in one piece.
+    std::string bytes;
+    bytes.reserve(text.size() + text.size() / 4);
+    for (wchar_t c : text) {
+        uint32_t u = static_cast<uint32_t>(c);
+        if (u < 0x80) {
+            bytes += static_cast<char>(u);
+        } else if (u < 0x800) {
+            bytes += static_cast<char>(0xC0 | (u >> 6));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u < 0x10000 && (u < 0xD800 || u > 0xDFFF)) {
+            bytes += static_cast<char>(0xE0 | (u >> 12));
+            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u >= 0x10000 && u <= 0x10FFFF) {
+            bytes += static_cast<char>(0xF0 | (u >> 18));
+            bytes += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            bytes += "\xEF\xBF\xBD";  // a lone surrogate or no character at all
+        }
+    }
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 

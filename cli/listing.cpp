@@ -24,10 +24,19 @@ std::wstring FormatTime(int64_t unixSeconds) {
             unixSeconds * kFileTimeUnitsPerSecond + kUnixEpochAsFileTime, &local)) {
         return L"?";
     }
-    wchar_t text[32];
-    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"%04d-%02d-%02d %02d:%02d:%02d",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec);
+    // Written digit by digit: a listing of 100,000 entries formats as many times.
+    wchar_t text[] = L"0000-00-00 00:00:00";
+    auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10) {
+            text[at + i] = static_cast<wchar_t>(L'0' + value % 10);
+        }
+    };
+    put(0, local.tm_year + 1900, 4);
+    put(5, local.tm_mon + 1, 2);
+    put(8, local.tm_mday, 2);
+    put(11, local.tm_hour, 2);
+    put(14, local.tm_min, 2);
+    put(17, local.tm_sec, 2);
     return text;
 }
 
@@ -130,6 +139,7 @@ std::vector<std::wstring> DescribeEntry(const SVekEntry& entry, int formatType) 
 
 std::wstring FormatListing(const SVekEntryList& entries, int formatType) {
     std::vector<std::vector<std::wstring>> rows;
+    rows.reserve(static_cast<size_t>(entries.count) + 1);
     rows.push_back(
         {L"Name", L"Size", L"Packed", L"Modified", L"CRC", L"Method", L"Encryption", L"Attr"});
     for (int i = 0; i < entries.count; ++i) {
@@ -138,28 +148,43 @@ std::wstring FormatListing(const SVekEntryList& entries, int formatType) {
         }
     }
     const size_t columns = rows[0].size();
+    // Each cell's width is measured once; the text is then appended in place.
+    std::vector<size_t> cellWidths(rows.size() * columns);
     std::vector<size_t> widths(columns, 0);
-    for (const auto& row : rows) {
+    size_t total = 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
         for (size_t c = 0; c < columns; ++c) {
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+            size_t width = DisplayWidth(rows[r][c]);
+            cellWidths[r * columns + c] = width;
+            widths[c] = std::max(widths[c], width);
         }
     }
+    for (size_t width : widths) {
+        total += width + 2;
+    }
     std::wstring text;
-    for (const auto& row : rows) {
-        std::wstring line;
+    text.reserve(total * rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        size_t lineStart = text.size();
         for (size_t c = 0; c < columns; ++c) {
-            std::wstring padding(widths[c] - DisplayWidth(row[c]), L' ');
+            size_t padding = widths[c] - cellWidths[r * columns + c];
             // Sizes read best right-aligned; the rest left-aligned.
             bool right = c == 1 || c == 2;
-            line += right ? padding + row[c] : row[c] + padding;
+            if (right) {
+                text.append(padding, L' ');
+            }
+            text += rows[r][c];
+            if (!right) {
+                text.append(padding, L' ');
+            }
             if (c + 1 < columns) {
-                line += L"  ";
+                text += L"  ";
             }
         }
-        while (!line.empty() && line.back() == L' ') {
-            line.pop_back();
+        while (text.size() > lineStart && text.back() == L' ') {
+            text.pop_back();
         }
-        text += line + L"\n";
+        text += L'\n';
     }
     return text;
 }
