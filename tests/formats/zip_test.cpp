@@ -245,6 +245,19 @@ TEST(Zip, HandMadeRecords) {
     ASSERT_EQ(archive.Open(folder.Wide(L"empty.zip").c_str(), nullptr), 1);
     EXPECT_EQ(archive.GetExtractor()->GetEntryList()->count, 0);
 
+    // A local header whose ZIP64 field claims a packed size that would wrap the position
+    // backwards: the walk over the local headers must still end.
+    std::string local("PK\x03\x04\x2d\x00\x00\x00\x00\x00\x00\x00\x00\x00", 14);
+    local += std::string(4, '\0');                        // CRC
+    local += std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);  // sizes in ZIP64
+    local += std::string("\x01\x00\x14\x00", 4);        // name 1, extra 20
+    local += "a";
+    local += std::string("\x01\x00\x10\x00", 4);
+    local += std::string("\x00\x00\x00\x00\x00\x00\x00\x00", 8);  // size 0
+    local += std::string("\xcd\xff\xff\xff\xff\xff\xff\xff", 8);  // back to the header
+    WriteFileBytes(folder.Native(L"wrap.zip"), "MZ" + std::string(100, '\0') + local);
+    EXPECT_EQ(archive.Open(folder.Wide(L"wrap.zip").c_str(), nullptr), 1);
+
     // A program with no archive in its first 204,800 bytes is not a ZIP.
     std::string program = "MZ" + std::string(250000, '\x90') + "PK\x03\x04" + std::string(100, 'x');
     WriteFileBytes(folder.Native(L"late.zip"), program);

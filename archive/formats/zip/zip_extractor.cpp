@@ -520,7 +520,13 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
         ApplyExtra(fields, entry);
     }
     entry->dataOffset = static_cast<uint64_t>(m_stream->GetPosition());
-    m_stream->Seek(static_cast<int64_t>(entry->packedSize), VEK_SEEK_CUR);
+    // Never backwards, whatever a ZIP64 field claims: the walk must always move on.
+    uint64_t size = m_stream->GetSize();
+    uint64_t next = entry->dataOffset + entry->packedSize;
+    if (next < entry->dataOffset || next > size) {
+        next = size;
+    }
+    m_stream->Seek(static_cast<int64_t>(next), VEK_SEEK_SET);
     return 1;
 }
 
