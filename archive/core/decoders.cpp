@@ -86,6 +86,25 @@ int CVekExtractorImpl::WriteDecoded(IVekOutStream* output, const void* data, uns
     return 1;
 }
 
+int CVekExtractorImpl::DecodeByMethod(SVekEntry* entry, IVekInStream* input,
+                                      IVekOutStream* output) {
+    switch (entry->method) {
+        case 0:
+            return DecodeStored(entry, input, output);
+        case 8:
+            return DecodeDeflate(entry, input, output);
+        case 9:
+            return InflateDeflate64(entry, input, output);
+        case 12:
+            return DecodeBzip2(entry, input, output);
+        case 14:
+            return DecodeLzma(entry, input, output);
+        default:
+            m_lastError = VEKERR_UNSUPPORTED_METHOD;
+            return 0;
+    }
+}
+
 int CVekExtractorImpl::DecodeStored(SVekEntry* entry, IVekInStream* input, IVekOutStream* output) {
     int64_t remaining = 0;
     if (!BeginDecoding(entry, input, &remaining)) {

@@ -63,6 +63,9 @@ class CVekExtractorImpl : public IVekExtractor {
     // ZIP method 9, deflate with a 64 KiB window; progress and skip or cancel between blocks.
     int InflateDeflate64(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
 
+    // The decoder for the entry's method (ZIP numbering: 0, 8, 9, 12, 14); any other method
+    // fails with 25. The input stands at the entry's stored data.
+    int DecodeByMethod(SVekEntry* entry, IVekInStream* input, IVekOutStream* output);
     // The deflate and bzip2 loops without the decryption prologue and epilogue, for formats
     // that chain several streams in one entry. remaining is the input budget, crc runs on, and
     // unused receives the bytes read past the end of the stream.

@@ -63,21 +63,7 @@ int SingleEntryExtractor::ReadDirectory() {
 
 int SingleEntryExtractor::ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) {
     m_stream->Seek(0, VEK_SEEK_SET);
-    switch (entry->method) {
-        case 0:
-            return DecodeStored(entry, m_stream, out);
-        case 8:
-            return DecodeDeflate(entry, m_stream, out);
-        case 9:
-            return InflateDeflate64(entry, m_stream, out);
-        case 12:
-            return DecodeBzip2(entry, m_stream, out);
-        case 14:
-            return DecodeLzma(entry, m_stream, out);
-        default:
-            m_lastError = VEKERR_UNSUPPORTED_METHOD;
-            return 0;
-    }
+    return DecodeByMethod(entry, m_stream, out);
 }
 
 int32_t RecordingSink::OnStartEntry(const SVekEntry* entry, int* skip, int* cancel) {

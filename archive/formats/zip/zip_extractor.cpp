@@ -596,19 +596,6 @@ int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* 
         return 0;
     }
     m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);
-    switch (entry->method) {
-        case 0:
-            return DecodeStored(entry, m_stream, out);
-        case 8:
-            return DecodeDeflate(entry, m_stream, out);
-        case 9:
-            return InflateDeflate64(entry, m_stream, out);
-        case 12:
-            return DecodeBzip2(entry, m_stream, out);
-        case 14:
-            return DecodeLzma(entry, m_stream, out);
-        default:
-            m_lastError = VEKERR_UNSUPPORTED_METHOD;
-            return 0;
-    }
+    // Shrink, reduce, implode and the rest have no decoder: 25.
+    return DecodeByMethod(entry, m_stream, out);
 }
