@@ -92,7 +92,9 @@ bool CVekCrypto::CheckTraditionalHeader(const uint8_t header[VEK_TRADITIONAL_HEA
 
 int CVekCrypto::BeginTraditional(const uint8_t* header, uint8_t checkByte) {
     InitTraditionalKeys(m_password);
-    if (!CheckTraditionalHeader(header, checkByte)) {
+    // The header is always decrypted (the keys must pass through it); formats without a check
+    // value skip only the comparison.
+    if (!CheckTraditionalHeader(header, checkByte) && checkTraditionalHeader) {
         errorCode = VEKERR_WRONG_PASSWORD;
         return 0;
     }

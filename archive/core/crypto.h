@@ -55,6 +55,9 @@ class CVekCrypto : public IVekStreamFilter {
                                 uint8_t checkByte);
 
     int mode = VEK_CRYPT_NONE;
+    // False for formats whose traditional header carries no check value (BH): a wrong password
+    // then shows in the CRC check instead.
+    bool checkTraditionalHeader = true;
     unsigned errorCode = 0;
     IVekInStream* headerStream = nullptr;  // not owned
 

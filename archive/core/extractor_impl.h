@@ -79,6 +79,11 @@ class CVekExtractorImpl : public IVekExtractor {
         return written == entry->size;
     }
 
+    // The decoders' common prologue and epilogue.
+    int BeginDecoding(SVekEntry* entry, IVekInStream* input, int64_t* remaining);
+    // remaining: stored bytes the decoder left unread; streamFilters: the input decrypts them.
+    int FinishDecoding(SVekEntry* entry, IVekInStream* input, int64_t remaining, bool streamFilters,
+                       uint32_t crc);
     const char* GetPassword() const { return m_crypto.GetPassword(); }
 
     int m_codePage = 0;
@@ -96,11 +101,6 @@ class CVekExtractorImpl : public IVekExtractor {
     int64_t m_decoded = 0;
 
   private:
-    // The decoders' common prologue and epilogue.
-    int BeginDecoding(SVekEntry* entry, IVekInStream* input, int64_t* remaining);
-    // remaining: stored bytes the decoder left unread; streamFilters: the input decrypts them.
-    int FinishDecoding(SVekEntry* entry, IVekInStream* input, int64_t remaining, bool streamFilters,
-                       uint32_t crc);
     int WriteDecoded(IVekOutStream* output, const void* data, unsigned count);
     int ExtractFolderEntry(SVekEntry* entry, const std::wstring& target);
     int ExtractFileEntry(int index, SVekEntry* entry, const std::wstring& target);

@@ -5,6 +5,7 @@
 #include "archive/core/extractor_factory.h"
 #include "archive/core/extractor_impl.h"
 #include "archive/core/format_detection.h"
+#include "archive/formats/bh/bh_extractor.h"
 #include "archive/formats/bond/bond_extractor.h"
 #include "archive/formats/gzip/bzip2_extractor.h"
 #include "archive/formats/gzip/gzip_extractor.h"
@@ -47,6 +48,8 @@ IVekExtractor* CreateExtractor(int formatType) {
             return new (std::nothrow) CVekUnZip();
         case VEK_FORMAT_BOND:
             return new (std::nothrow) CVekUnBond();
+        case VEK_FORMAT_BH:
+            return new (std::nothrow) CVekUnBH();
         case VEK_FORMAT_LZH:
         case VEK_FORMAT_RAR:
         case VEK_FORMAT_7Z:
@@ -58,7 +61,6 @@ IVekExtractor* CreateExtractor(int formatType) {
             // Read through the 7-Zip codec library, which this build does not load yet.
             return new (std::nothrow) CVekUnavailable(VEKERR_NO_CODEC_LIBRARY);
         case VEK_FORMAT_ALZ:
-        case VEK_FORMAT_BH:
         case VEK_FORMAT_EGG:
             return new (std::nothrow) CVekUnavailable(VEKERR_UNSUPPORTED_METHOD);
         default:

@@ -14,6 +14,47 @@
 
 namespace test {
 
+namespace {
+
+std::wstring LibraryPath(const wchar_t* folder, const std::wstring& name) {
+    std::wstring path = std::wstring(folder) + L"\\" + name;
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return path;
+}
+
+fs::path NativePath(const std::wstring& libraryPath) {
+#ifdef _WIN32
+    return fs::path(libraryPath);
+#else
+    std::string bytes;
+    for (wchar_t c : libraryPath) {
+        uint32_t u = static_cast<uint32_t>(c == L'\\' ? L'/' : c);
+        if (u < 0x80) {
+            bytes += static_cast<char>(u);
+        } else if (u < 0x800) {
+            bytes += static_cast<char>(0xC0 | (u >> 6));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (u >> 12));
+            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (u >> 18));
+            bytes += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return fs::u8path(bytes);
+#endif
+}
+
+}  // namespace
+
 ScratchFolder::ScratchFolder() {
     static std::atomic<int> serial{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -48,62 +89,23 @@ std::wstring ScratchFolder::Wide(const std::wstring& relative) const {
 }
 
 fs::path ScratchFolder::Native(const std::wstring& relative) const {
-    std::wstring text = relative;
-    for (wchar_t& c : text) {
-        if (c == L'\\') {
-            c = L'/';
-        }
-    }
-#ifdef _WIN32
-    return m_path / fs::path(text);
-#else
-    // Wide text is UTF-32 here; the file system takes UTF-8 whatever the C locale is.
-    std::string bytes;
-    for (wchar_t c : text) {
-        uint32_t u = static_cast<uint32_t>(c);
-        if (u < 0x80) {
-            bytes += static_cast<char>(u);
-        } else if (u < 0x800) {
-            bytes += static_cast<char>(0xC0 | (u >> 6));
-            bytes += static_cast<char>(0x80 | (u & 0x3F));
-        } else if (u < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (u >> 12));
-            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (u >> 18));
-            bytes += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return m_path / fs::u8path(bytes);
-#endif
+    return NativePath(Wide(relative));
 }
 
 std::wstring Fixture(const std::wstring& name) {
-    std::wstring path = std::wstring(MARLOX_FIXTURES) + L"\\" + name;
-    for (wchar_t& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
+    return LibraryPath(MARLOX_FIXTURES, name);
 }
 
 fs::path FixtureNative(const std::wstring& name) {
-    std::wstring wide = Fixture(name);
-#ifdef _WIN32
-    return fs::path(wide);
-#else
-    std::string bytes(wide.begin(), wide.end());  // the build folder's path is ASCII
-    for (char& c : bytes) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    return fs::path(bytes);
-#endif
+    return NativePath(Fixture(name));
+}
+
+std::wstring Sample(const std::wstring& name) {
+    return LibraryPath(MARLOX_SAMPLES, name);
+}
+
+fs::path SampleNative(const std::wstring& name) {
+    return NativePath(Sample(name));
 }
 
 std::string ReadFileBytes(const fs::path& path) {

@@ -34,6 +34,10 @@ class ScratchFolder {
 std::wstring Fixture(const std::wstring& name);
 fs::path FixtureNative(const std::wstring& name);
 
+// A real archive under shared/samples, the same two ways.
+std::wstring Sample(const std::wstring& name);
+fs::path SampleNative(const std::wstring& name);
+
 std::string ReadFileBytes(const fs::path& path);
 void WriteFileBytes(const fs::path& path, const std::string& bytes);
 // Last-write time in Unix seconds.
