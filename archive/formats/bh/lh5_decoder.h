@@ -39,7 +39,6 @@ class CVekLh5Decoder {
     int m_subCount = 0;      // bits left in m_subBits
     unsigned m_blockSize = 0;
     bool m_ended = false;
-    bool m_damaged = false;
     unsigned m_copyLength = 0;
     unsigned m_copyFrom = 0;
     unsigned m_position = 0;  // next write position in the window
