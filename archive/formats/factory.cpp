@@ -5,8 +5,10 @@
 #include "archive/core/extractor_factory.h"
 #include "archive/core/extractor_impl.h"
 #include "archive/core/format_detection.h"
+#include "archive/formats/alz/alz_extractor.h"
 #include "archive/formats/bh/bh_extractor.h"
 #include "archive/formats/bond/bond_extractor.h"
+#include "archive/formats/egg/egg_extractor.h"
 #include "archive/formats/gzip/bzip2_extractor.h"
 #include "archive/formats/gzip/gzip_extractor.h"
 #include "archive/formats/zip/zip_extractor.h"
@@ -61,8 +63,9 @@ IVekExtractor* CreateExtractor(int formatType) {
             // Read through the 7-Zip codec library, which this build does not load yet.
             return new (std::nothrow) CVekUnavailable(VEKERR_NO_CODEC_LIBRARY);
         case VEK_FORMAT_ALZ:
+            return new (std::nothrow) CVekUnAlz();
         case VEK_FORMAT_EGG:
-            return new (std::nothrow) CVekUnavailable(VEKERR_UNSUPPORTED_METHOD);
+            return new (std::nothrow) CVekUnEgg();
         default:
             return nullptr;
     }

@@ -1,0 +1,306 @@
+// EGG archives from shared/samples (made by other programs, the format's own archiver among
+// them): every entry of MANIFEST.tsv must come out with its size and CRC-32, and the archives
+// our reader cannot handle must be refused cleanly.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/core/archive.h"
+#include "archive/core/crc32.h"
+#include "archive/core/errors.h"
+#include "archive/core/format_detection.h"
+#include "support/scratch.h"
+#include "support/test_extractor.h"
+
+namespace test {
+namespace {
+
+struct Expected {
+    std::string name;
+    bool folder = false;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+};
+
+std::wstring Widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::map<std::string, std::vector<Expected>> ReadManifest() {
+    std::map<std::string, std::vector<Expected>> archives;
+    std::ifstream list(SampleNative(L"egg\\MANIFEST.tsv"));
+    std::string line;
+    std::getline(list, line);  // column names
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        std::string archive, name, kind, size, crc;
+        std::getline(fields, archive, '\t');
+        std::getline(fields, name, '\t');
+        std::getline(fields, kind, '\t');
+        std::getline(fields, size, '\t');
+        std::getline(fields, crc, '\t');
+        Expected entry;
+        entry.name = name;
+        entry.folder = kind == "folder";
+        entry.size = std::stoull(size);
+        entry.crc = static_cast<uint32_t>(std::stoul(crc, nullptr, 16));
+        archives[archive].push_back(entry);
+    }
+    return archives;
+}
+
+struct Result {
+    int opened = 0;
+    unsigned openError = 0;
+    int extracted = -1;
+    std::vector<int> errors;
+    std::vector<int> completions;
+};
+
+Result Extract(const std::string& name, const ScratchFolder& target, const char* password) {
+    Result result;
+    CVekArchive archive;
+    result.opened = archive.Open(Sample(L"egg\\" + Widen(name)).c_str(), password);
+    if (!result.opened) {
+        result.openError = archive.GetLastErrorCode();
+        return result;
+    }
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    result.extracted = archive.ExtractSelection(target.Wide().c_str());
+    result.errors = static_cast<RecordingSink*>(sink.Get())->Errors();
+    result.completions = static_cast<RecordingSink*>(sink.Get())->Completions();
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    return result;
+}
+
+const char* PasswordFor(const std::string& name) {
+    if (name.find("zipcrypto") != std::string::npos) {
+        return "1q2w3e4r!";
+    }
+    if (name.find("aes") != std::string::npos) {
+        return "test1234";
+    }
+    return nullptr;
+}
+
+TEST(Egg, SamplesExtractAsTheManifestSays) {
+    auto archives = ReadManifest();
+    ASSERT_GE(archives.size(), 10u);
+    for (const auto& [name, entries] : archives) {
+        if (name.find("lea") != std::string::npos) {
+            continue;  // refused below
+        }
+        SCOPED_TRACE(name);
+        ScratchFolder target;
+        Result result = Extract(name, target, PasswordFor(name));
+        ASSERT_EQ(result.opened, 1) << result.openError;
+        EXPECT_EQ(result.extracted, 1);
+        EXPECT_TRUE(result.errors.empty());
+        for (const Expected& entry : entries) {
+            SCOPED_TRACE(entry.name);
+            fs::path path = target.Path() / fs::u8path(entry.name);
+            if (entry.folder) {
+                EXPECT_TRUE(fs::is_directory(path));
+                continue;
+            }
+            std::string bytes = ReadFileBytes(path);
+            EXPECT_EQ(bytes.size(), entry.size);
+            EXPECT_EQ(VekCrc32(0, bytes.data(), static_cast<int>(bytes.size())), entry.crc);
+        }
+    }
+}
+
+TEST(Egg, UnknownRecordsAndEncryptionMethodsAreRefused) {
+    for (const char* name :
+         {"eggdotnet_archive_comment.egg", "octo_lea128_deflate_10files_korean_dirs.egg",
+          "octo_lea256_deflate_10files_korean_dirs.egg"}) {
+        SCOPED_TRACE(name);
+        ScratchFolder target;
+        Result result = Extract(name, target, "test1234");
+        EXPECT_EQ(result.opened, 0);
+        EXPECT_EQ(result.openError, static_cast<unsigned>(VEKERR_READ_HEADER));
+    }
+}
+
+TEST(Egg, WrongPasswordAndListingFacts) {
+    ScratchFolder target;
+    Result wrong = Extract("octo_aes128_deflate_10files_korean_dirs.egg", target, "nope");
+    ASSERT_EQ(wrong.opened, 1);
+    EXPECT_EQ(wrong.extracted, 0);
+    int refused = 0;
+    for (int code : wrong.completions) {
+        if (code != 0) {
+            EXPECT_EQ(code, static_cast<int>(VEKERR_WRONG_PASSWORD));
+            ++refused;
+        }
+    }
+    EXPECT_EQ(refused, 9);  // every file with data; the empty one needs no password
+
+    CVekArchive archive;
+    ASSERT_EQ(
+        archive.Open(Sample(L"egg\\octo_bzip2+deflate_10files_korean_dirs.egg").c_str(), nullptr),
+        1);
+    EXPECT_EQ(archive.GetType(), VEK_FORMAT_EGG);
+    EXPECT_EQ(archive.IsEncrypted(), 0);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    bool sawBzip2 = false, sawEmpty = false;
+    for (int i = 0; i < list->count; ++i) {
+        const SVekEntry* entry = list->At(i);
+        sawBzip2 |= entry->method == 12;
+        // An entry without blocks shows the "unknown" method code.
+        if (entry->size == 0 && !entry->IsFolder()) {
+            sawEmpty = true;
+            EXPECT_EQ(entry->method, 999);
+        }
+    }
+    EXPECT_TRUE(sawBzip2);
+    EXPECT_TRUE(sawEmpty);
+}
+
+Result ExtractOurs(const std::wstring& name, const ScratchFolder& target,
+                   std::vector<int> selection = {}) {
+    Result result;
+    CVekArchive archive;
+    result.opened = archive.Open(Fixture(L"egg\\" + name).c_str(), nullptr);
+    if (!result.opened) {
+        result.openError = archive.GetLastErrorCode();
+        return result;
+    }
+    archive.Selection() = selection;
+    auto* recording = new RecordingSink();
+    // A solid pass reports progress while it skips data before the first selected entry
+    // starts; the recording sink would take that for the entry it is told to cancel.
+    recording->cancelAtProgressCall = 0;
+    CVekRef<IVekProgress> sink(recording);
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    result.extracted = archive.ExtractSelection(target.Wide().c_str());
+    result.errors = static_cast<RecordingSink*>(sink.Get())->Errors();
+    result.completions = static_cast<RecordingSink*>(sink.Get())->Completions();
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    return result;
+}
+
+TEST(Egg, DamagedArchivesAreRefusedAtOpen) {
+    struct Case {
+        const wchar_t* name;
+        unsigned code;
+    };
+    const Case cases[] = {
+        {L"unknown-record.egg", VEKERR_READ_HEADER},
+        {L"too-long.egg", VEKERR_READ_HEADER},  // blocks unpack to more than the file length
+        {L"name780.egg", VEKERR_BAD_NAME},
+        {L"short-key.egg", VEKERR_READ_HEADER},  // key data shorter than AES-256 needs
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder target;
+        Result result = ExtractOurs(c.name, target);
+        EXPECT_EQ(result.opened, 0);
+        EXPECT_EQ(result.openError, c.code);
+    }
+}
+
+TEST(Egg, BlocksAndMethodsOfOurWriter) {
+    ScratchFolder target;
+    Result result = ExtractOurs(L"two-blocks.egg", target);
+    ASSERT_EQ(result.opened, 1);
+    EXPECT_EQ(result.extracted, 1);
+    std::string a;
+    for (int i = 0; i < 3000; ++i) {
+        a += "alpha ";
+    }
+    EXPECT_EQ(ReadFileBytes(target.Native(L"two.txt")), a);
+
+    // The listed CRC chains the first block's CRC over the second block's CRC bytes.
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"egg\\two-blocks.egg").c_str(), nullptr), 1);
+    const SVekEntry* two = archive.GetExtractor()->GetEntryList()->At(0);
+    size_t half = a.size() / 2;
+    uint32_t first = VekCrc32(0, a.data(), static_cast<int>(half));
+    uint32_t second = VekCrc32(0, a.data() + half, static_cast<int>(a.size() - half));
+    uint8_t bytes[4] = {static_cast<uint8_t>(second), static_cast<uint8_t>(second >> 8),
+                        static_cast<uint8_t>(second >> 16), static_cast<uint8_t>(second >> 24)};
+    EXPECT_EQ(two->crc, VekCrc32(first, bytes, 4));
+    EXPECT_EQ(two->method, 8);
+
+    // The walk reads on past the final end record and stops at the zeros: the entries before
+    // them are kept and the archive shows as damaged.
+    ASSERT_EQ(archive.Open(Fixture(L"egg\\trailing.egg").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.IsDamaged(), 1);
+
+    ScratchFolder long779;
+    EXPECT_EQ(ExtractOurs(L"name779.egg", long779).opened, 1);
+
+    // A file longer than its blocks' data fails the size check, told through OnError.
+    ScratchFolder shortFile;
+    Result cut = ExtractOurs(L"short-file.egg", shortFile);
+    ASSERT_EQ(cut.opened, 1);
+    EXPECT_EQ(cut.extracted, 0);
+    EXPECT_FALSE(cut.errors.empty());
+
+    // Method 3 is known but not decodable.
+    for (const wchar_t* name : {L"method3.egg"}) {
+        SCOPED_TRACE(name);
+        ScratchFolder failed;
+        Result r = ExtractOurs(name, failed);
+        ASSERT_EQ(r.opened, 1);
+        EXPECT_EQ(r.extracted, 0);
+        ASSERT_EQ(r.completions.size(), 1u);
+        EXPECT_NE(r.completions[0], 0);
+        if (std::wstring(name) == L"method3.egg") {
+            EXPECT_EQ(r.completions[0], static_cast<int>(VEKERR_UNSUPPORTED_METHOD));
+        }
+    }
+}
+
+TEST(Egg, SolidArchivesExtractInOnePass) {
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"egg\\solid.egg").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.GetExtractor()->IsSolid(), 1);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    ASSERT_EQ(list->count, 6);
+    for (int i = 0; i < list->count; ++i) {
+        EXPECT_EQ(list->At(i)->packedSize, 0u);
+        EXPECT_EQ(list->At(i)->crc, 0u);
+        EXPECT_EQ(list->At(i)->method, 999);
+    }
+
+    ScratchFolder all;
+    Result result = ExtractOurs(L"solid.egg", all);
+    EXPECT_EQ(result.extracted, 1);
+    EXPECT_TRUE(result.errors.empty()) << ::testing::PrintToString(result.errors);
+    EXPECT_EQ(CompareTrees(FixtureNative(L"egg\\solid_src"), all.Path()), "");
+
+    // Only the first file: every block is still decoded, the rest is discarded. Out of order
+    // selections are sorted.
+    ScratchFolder first;
+    EXPECT_EQ(ExtractOurs(L"solid.egg", first, {1}).extracted, 1);
+    EXPECT_EQ(ListTree(first.Path()), (std::set<std::string>{"dir/", "dir/a.txt"}));
+    ScratchFolder some;
+    EXPECT_EQ(ExtractOurs(L"solid.egg", some, {5, 2}).extracted, 1);
+    EXPECT_EQ(ListTree(some.Path()), (std::set<std::string>{"b.bin", "tail/"}));
+
+    // Failures the decoders cannot name reach the user with a code.
+    struct Case {
+        const wchar_t* name;
+        int code;
+    };
+    for (const Case& c : {Case{L"solid-method2.egg", VEKERR_UNSUPPORTED_METHOD},
+                          Case{L"solid-badcrc.egg", VEKERR_CRC}}) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder failed;
+        Result r = ExtractOurs(c.name, failed);
+        EXPECT_EQ(r.extracted, 0);
+        ASSERT_FALSE(r.errors.empty());
+        EXPECT_EQ(r.errors.front(), c.code);
+    }
+}
+
+}  // namespace
+}  // namespace test
