@@ -117,9 +117,9 @@ def main():
     # Each area's own fixtures: tests/tools/fixtures_*.py, each with make(output_folder).
     here = os.path.dirname(os.path.abspath(__file__))
     for script in sorted(glob.glob(os.path.join(here, "fixtures_*.py"))):
-        spec = importlib.util.spec_from_file_location(os.path.basename(script)[:-3], script)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        loader = importlib.util.spec_from_file_location(os.path.basename(script)[:-3], script)
+        module = importlib.util.module_from_spec(loader)
+        loader.loader.exec_module(module)
         module.make(out)
 
 
