@@ -125,15 +125,19 @@ TEST(Zip, PasswordsAndAuthentication) {
         const wchar_t* archive;
         const char* password;
         int code;  // expected on every encrypted file entry with data
+        // Traditional encryption checks one byte: a wrong password passes it once in 256 tries
+        // (the tools draw a new header each time the fixtures are made), and the entry then
+        // fails in its data or its CRC instead.
+        bool oneByteCheck;
     };
     std::string longPassword(129, 'p');
     const Case cases[] = {
-        {L"infozip-crypt.zip", "wrong", VEKERR_WRONG_PASSWORD},
-        {L"infozip-crypt.zip", nullptr, VEKERR_NO_PASSWORD},
-        {L"7z-aes128.zip", "wrong", VEKERR_WRONG_PASSWORD},
-        {L"7z-aes256.zip", nullptr, VEKERR_NO_PASSWORD},
-        {L"7z-aes256.zip", longPassword.c_str(), VEKERR_WRONG_PASSWORD},
-        {L"7z-deflate64-crypt.zip", "wrong", VEKERR_WRONG_PASSWORD},
+        {L"infozip-crypt.zip", "wrong", VEKERR_WRONG_PASSWORD, true},
+        {L"infozip-crypt.zip", nullptr, VEKERR_NO_PASSWORD, false},
+        {L"7z-aes128.zip", "wrong", VEKERR_WRONG_PASSWORD, false},
+        {L"7z-aes256.zip", nullptr, VEKERR_NO_PASSWORD, false},
+        {L"7z-aes256.zip", longPassword.c_str(), VEKERR_WRONG_PASSWORD, false},
+        {L"7z-deflate64-crypt.zip", "wrong", VEKERR_WRONG_PASSWORD, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
@@ -142,15 +146,26 @@ TEST(Zip, PasswordsAndAuthentication) {
         ASSERT_EQ(result.opened, 1);
         EXPECT_EQ(result.extracted, 0);
         int failures = 0;
+        bool allRefused = true;
         for (int code : result.completions) {
-            if (code != 0) {
+            if (code == 0) {
+                continue;
+            }
+            ++failures;
+            allRefused = allRefused && code == c.code;
+            if (c.oneByteCheck && code != c.code) {
+                EXPECT_TRUE(code == VEKERR_READ_DATA || code == VEKERR_INFLATE ||
+                            code == VEKERR_CRC || code == VEKERR_WRITE)
+                    << code;
+            } else {
                 EXPECT_EQ(code, c.code);
-                ++failures;
             }
         }
         EXPECT_EQ(failures, 4);  // every file with data; the empty one needs no password
         // A refused password leaves nothing behind.
-        EXPECT_FALSE(fs::exists(target.Native(L"docs\\big.txt")));
+        if (allRefused) {
+            EXPECT_FALSE(fs::exists(target.Native(L"docs\\big.txt")));
+        }
     }
     // Info-ZIP's traditional encryption of standard input checks the time, not the CRC.
     ScratchFolder piped;
@@ -248,9 +263,9 @@ TEST(Zip, HandMadeRecords) {
     // A local header whose ZIP64 field claims a packed size that would wrap the position
     // backwards: the walk over the local headers must still end.
     std::string local("PK\x03\x04\x2d\x00\x00\x00\x00\x00\x00\x00\x00\x00", 14);
-    local += std::string(4, '\0');                        // CRC
+    local += std::string(4, '\0');                                // CRC
     local += std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);  // sizes in ZIP64
-    local += std::string("\x01\x00\x14\x00", 4);        // name 1, extra 20
+    local += std::string("\x01\x00\x14\x00", 4);                  // name 1, extra 20
     local += "a";
     local += std::string("\x01\x00\x10\x00", 4);
     local += std::string("\x00\x00\x00\x00\x00\x00\x00\x00", 8);  // size 0
