@@ -7,6 +7,7 @@
 
 #include "app/size_format.h"
 #include "archive/core/crc32.h"
+#include "support/manifest.h"
 #include "support/scratch.h"
 
 #ifndef _WIN32
@@ -374,6 +375,72 @@ TEST_F(ZipCommandLine, Passwords) {
                       std::string::npos)
                 << run.err;
         }
+    }
+}
+
+// ALZ and EGG, the formats Korean users are sent, through the whole program: our writer's
+// archives (split, self-extracting, solid, encrypted) and the real samples.
+TEST(KoreanFormatsCommandLine, ListAndExtract) {
+    struct Case {
+        const char* archive;  // fixture, or "samples/<format>/<name>"
+        std::vector<std::string> options;
+        const char* tree;    // the fixture tree it must equal, or null for a sample's manifest
+        const char* listed;  // a name the listing shows
+    };
+    const Case cases[] = {
+        {"alz/split.alz", {"--codepage", "949"}, "alz/src", "docs/packed.bin"},
+        {"alz/sfx.exe", {"--codepage", "949"}, "alz/src", "empty folder/"},
+        {"alz/encrypted.alz", {"--codepage", "949", "-p", "secret"}, "alz/src", "wide.bin"},
+        {"samples/alz/large/alkegi_split8_deflate_10MB.alz",
+         {"--codepage", "949"},
+         nullptr,
+         "large.txt"},
+        {"egg/solid.egg", {}, "egg/solid_src", "tail/"},
+        {"samples/egg/blurfx_split2_lzma.vol1.egg", {}, nullptr, "data.txt"},
+        {"samples/egg/octo_aes256_deflate_10files_korean_dirs.egg",
+         {"-p", "test1234"},
+         nullptr,
+         "binary.bin"},
+    };
+    ScratchFolder root;
+    int serial = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        std::string archive = c.archive;
+        const bool sample = archive.rfind("samples/", 0) == 0;
+        fs::path path = sample ? SampleNative(L"") / fs::u8path(archive.substr(8))
+                               : FixtureNative(L"") / fs::u8path(archive);
+        std::vector<std::string> arguments = {"list", Utf8(path)};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        RunResult run = Marlox(root.Path(), arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(std::string("\n") + c.listed), std::string::npos) << run.out;
+
+        std::string target = "out" + std::to_string(serial++);
+        arguments[0] = "extract";
+        arguments.insert(arguments.begin() + 1, {"-o", target});
+        run = Marlox(root.Path(), arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (c.tree != nullptr) {
+            EXPECT_EQ(CompareTrees(FixtureNative(L"") / c.tree, root.Path() / target), "");
+            continue;
+        }
+        std::string format = archive.substr(8, 3);
+        auto manifest = ReadManifest(std::wstring(format.begin(), format.end()));
+        auto rows = manifest.find(archive.substr(12));
+        ASSERT_NE(rows, manifest.end());
+        EXPECT_EQ(CompareWithManifest(root.Path() / target, rows->second), "");
+    }
+
+    // Wrong passwords fail every encrypted entry, whatever the cipher, and say why.
+    for (const char* archive : {"alz/blurfx_zipcrypto_deflate_1file.alz",
+                                "egg/octo_aes128_deflate_10files_korean_dirs.egg",
+                                "egg/blurfx_zipcrypto_deflate_1file.egg"}) {
+        SCOPED_TRACE(archive);
+        RunResult run = Marlox(root.Path(), {"extract", "-o", "wrong", "-p", "not it",
+                                             Utf8(SampleNative(L"") / archive)});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("(error 33)"), std::string::npos) << run.err;
     }
 }
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/core/crc32.h"
 #include "archive/core/errors.h"
 #include "archive/core/extractor_factory.h"
 #include "archive/core/format_detection.h"
 #include "archive/core/time_conversion.h"
+#include "support/manifest.h"
 #include "support/scratch.h"
 #include "support/test_extractor.h"
 
@@ -189,20 +189,7 @@ TEST(Alz, RealSamples) {
         {"clamav_bzip2_5files_dirs.alz", nullptr, "50,50,50,50,50"},
         {"patool_t_deflate_subdir.alz", nullptr, "0"},
     };
-    std::ifstream manifest(SampleNative(L"alz\\MANIFEST.tsv"));
-    ASSERT_TRUE(manifest.good());
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    std::getline(manifest, line);  // the column names
-    while (std::getline(manifest, line)) {
-        std::vector<std::string> fields;
-        std::istringstream columns(line);
-        for (std::string field; std::getline(columns, field, '\t');) {
-            fields.push_back(field);
-        }
-        ASSERT_EQ(fields.size(), 5u);
-        rows.push_back(fields);
-    }
+    const auto manifest = ReadManifest(L"alz");
     size_t checked = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
@@ -211,34 +198,26 @@ TEST(Alz, RealSamples) {
         for (wchar_t& ch : relative) {
             ch = ch == L'/' ? L'\\' : ch;
         }
-        std::wstring path = Sample(L"alz\\" + relative);
-        Outcome got = OpenAndExtract(path, target, c.password);
+        Outcome got = OpenAndExtract(Sample(L"alz\\" + relative), target, c.password);
         EXPECT_EQ(got.opened, 1);
         EXPECT_EQ(got.code, 0u);
         EXPECT_EQ(got.completions, c.completions);
-        bool extracts = c.completions[0] == '0';
-        for (const auto& row : rows) {
-            if (row[0] != c.archive) {
-                continue;
-            }
-            ++checked;
-            // Characters Windows refuses in names are written as '_'.
-            std::string name = row[1];
-            for (char& ch : name) {
-                ch = ch == '?' ? '_' : ch;
-            }
-            fs::path file = target.Path() / fs::u8path(name);
-            ASSERT_EQ(fs::exists(file), extracts) << row[1];
-            if (extracts) {
-                std::string data = ReadFileBytes(file);
-                EXPECT_EQ(data.size(), std::stoul(row[3])) << row[1];
-                EXPECT_EQ(VekCrc32(0, data.data(), static_cast<int>(data.size())),
-                          std::stoul(row[4], nullptr, 16))
-                    << row[1];
+        auto rows = manifest.find(c.archive);
+        ASSERT_NE(rows, manifest.end());
+        checked += rows->second.size();
+        if (c.completions[0] == '0') {
+            EXPECT_EQ(CompareWithManifest(target.Path(), rows->second), "");
+        } else {
+            for (const ManifestEntry& entry : rows->second) {
+                EXPECT_FALSE(fs::exists(target.Path() / fs::u8path(entry.name))) << entry.name;
             }
         }
     }
-    EXPECT_EQ(checked, rows.size());
+    size_t rows = 0;
+    for (const auto& archive : manifest) {
+        rows += archive.second.size();
+    }
+    EXPECT_EQ(checked, rows);
 }
 
 }  // namespace

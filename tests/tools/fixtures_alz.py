@@ -111,6 +111,36 @@ def alz_bzip2(data, level=9):
     return int(bits, 2).to_bytes(len(bits) // 8, "big")
 
 
+def alz_bzip2_by_pieces(data, level=9):
+    """The same framing made faster for large inputs: each piece small enough to fill exactly
+    one bzip2 block goes through its own `bzip2` run, and the block body is cut out between the
+    block header and the end magic, found by its combined CRC (which for one block equals the
+    block CRC). No Huffman walk, so 100 MB convert in seconds."""
+    piece = level * 100000 * 7 // 9  # below the block size even if every byte starts a run
+    bits = []
+    for at in range(0, len(data), piece):
+        stream = subprocess.run(["bzip2", "-%d" % level, "-c"], input=data[at:at + piece],
+                                stdout=subprocess.PIPE, check=True).stdout
+        total = len(stream) * 8
+        value = int.from_bytes(stream, "big")
+        assert value >> (total - 80) & ((1 << 48) - 1) == BZIP2_BLOCK_MAGIC
+        crc = value >> (total - 112) & 0xFFFFFFFF
+        assert not value >> (total - 113) & 1, "bzip2 no longer randomises blocks"
+        for padding in range(8):
+            tail = value >> padding
+            if tail & 0xFFFFFFFF == crc and tail >> 32 & ((1 << 48) - 1) == BZIP2_END_MAGIC:
+                break
+        else:
+            raise ValueError("no single-block bzip2 stream")
+        length = total - 113 - 80 - padding
+        body = tail >> 80 & ((1 << length) - 1)
+        bits.append("{:032b}".format(0x444C5A01) + format(body, "0%db" % length))
+    bits.append("{:032b}".format(0x444C5A02))
+    text = "".join(bits)
+    text += "0" * (-len(text) % 8)
+    return int(text, 2).to_bytes(len(text) // 8, "big")
+
+
 # ---- traditional encryption ----------------------------------------------------------------
 
 def _crc_byte(crc, b):
