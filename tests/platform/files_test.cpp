@@ -1,6 +1,8 @@
 // The platform's files and folders, on paths written the library's way.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "archive/platform/files.h"
 #include "support/scratch.h"
 
@@ -49,6 +51,22 @@ TEST(PlatformFiles, FoldersAndFilesOnBackslashPaths) {
     EXPECT_TRUE(plat::RemoveFile(file.c_str()));
     EXPECT_FALSE(plat::RemoveFile(file.c_str()));
     EXPECT_EQ(plat::OpenFileForReading(file.c_str(), true), plat::kInvalidFile);
+}
+
+TEST(PlatformFiles, LastWriteTimes) {
+    ScratchFolder root;
+    std::wstring file = root.Wide(L"t.txt");
+    plat::FileHandle out = plat::CreateFileForWriting(file.c_str());
+    ASSERT_NE(out, plat::kInvalidFile);
+    constexpr int64_t kUnitsPerSecond = 10000000;
+    constexpr int64_t k2020 = (1600000000LL + 11644473600LL) * kUnitsPerSecond;
+    EXPECT_TRUE(plat::SetLastWriteTime(out, k2020));
+    // Before 1601 (what a hostile archive may store) is refused and changes nothing.
+    for (int64_t bad : {int64_t{-1}, INT64_MIN, INT64_MIN + 1}) {
+        EXPECT_FALSE(plat::SetLastWriteTime(out, bad)) << bad;
+    }
+    plat::CloseFile(out);
+    EXPECT_EQ(ModifyTime(root.Native(L"t.txt")), 1600000000);
 }
 
 }  // namespace

@@ -137,6 +137,11 @@ bool SetLastWriteTime(FileHandle file, int64_t fileTime) {
     // File times count 100-nanosecond units from 1601; POSIX counts from 1970.
     constexpr int64_t kUnitsPerSecond = 10000000;
     constexpr int64_t kEpochDifference = 11644473600LL * kUnitsPerSecond;
+    // Windows refuses times before 1601 (FILETIMEs of 2^63 or more); so do we, and the
+    // subtraction below cannot overflow.
+    if (fileTime < 0) {
+        return false;
+    }
     int64_t sinceUnixEpoch = fileTime - kEpochDifference;
     int64_t seconds = sinceUnixEpoch / kUnitsPerSecond;
     int64_t rest = sinceUnixEpoch % kUnitsPerSecond;

@@ -95,6 +95,10 @@ void CloseFile(FileHandle file) {
 }
 
 bool SetLastWriteTime(FileHandle file, int64_t fileTime) {
+    // FILETIMEs of 2^63 or more are not times (all ones even means "leave it unchanged").
+    if (fileTime < 0) {
+        return false;
+    }
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(fileTime) & 0xFFFFFFFFu);
     ft.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(fileTime) >> 32);
