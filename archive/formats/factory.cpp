@@ -11,32 +11,42 @@
 #include "archive/formats/egg/egg_extractor.h"
 #include "archive/formats/gzip/bzip2_extractor.h"
 #include "archive/formats/gzip/gzip_extractor.h"
+#include "archive/formats/sevenzip/sevenzip_extractor.h"
 #include "archive/formats/zip/zip_extractor.h"
 
 namespace {
 
-// Stands in for a format whose reader this build does not have: every open fails with a code
-// the application can show, instead of the format being silently unknown.
-class CVekUnavailable : public CVekExtractorImpl {
-  public:
-    explicit CVekUnavailable(unsigned code) : m_code(code) {}
-    ~CVekUnavailable() override { Close(); }
-
-  protected:
-    int ReadDirectory() override {
-        m_lastError = m_code;
-        return 0;
+// The 7-Zip codec library's class identifier for each format it reads for us.
+const SVekGuid* CodecFormatId(int formatType) {
+    static const SVekGuid lzh = sevenzip::FormatId(0x06);
+    static const SVekGuid rar = sevenzip::FormatId(0x03);
+    static const SVekGuid sevenZip = sevenzip::FormatId(0x07);
+    static const SVekGuid tar = sevenzip::FormatId(0xEE);
+    static const SVekGuid cab = sevenzip::FormatId(0x08);
+    static const SVekGuid iso = sevenzip::FormatId(0xE7);
+    static const SVekGuid split = sevenzip::FormatId(0xEA);
+    static const SVekGuid nsis = sevenzip::FormatId(0x09);
+    switch (formatType) {
+        case VEK_FORMAT_LZH:
+            return &lzh;
+        case VEK_FORMAT_RAR:
+            return &rar;
+        case VEK_FORMAT_7Z:
+            return &sevenZip;
+        case VEK_FORMAT_TAR:
+            return &tar;
+        case VEK_FORMAT_CAB:
+            return &cab;
+        case VEK_FORMAT_ISO:
+            return &iso;
+        case VEK_FORMAT_SPLIT:
+            return &split;
+        case VEK_FORMAT_NSIS:
+            return &nsis;
+        default:
+            return nullptr;
     }
-    void ReleaseFormatState() override {}
-    void ResetFormatState() override {}
-    int ExtractEntryData(int, SVekEntry*, IVekOutStream*) override {
-        m_lastError = m_code;
-        return 0;
-    }
-
-  private:
-    unsigned m_code;
-};
+}
 
 }  // namespace
 
@@ -60,8 +70,7 @@ IVekExtractor* CreateExtractor(int formatType) {
         case VEK_FORMAT_ISO:
         case VEK_FORMAT_SPLIT:
         case VEK_FORMAT_NSIS:
-            // Read through the 7-Zip codec library, which this build does not load yet.
-            return new (std::nothrow) CVekUnavailable(VEKERR_NO_CODEC_LIBRARY);
+            return new (std::nothrow) CVek7Zip(CodecFormatId(formatType));
         case VEK_FORMAT_ALZ:
             return new (std::nothrow) CVekUnAlz();
         case VEK_FORMAT_EGG:

@@ -154,11 +154,14 @@ TEST(Archive, OpenFailuresAndSizes) {
     WriteFileBytes(folder.Native(L"fake.gz"), std::string("\x1F\x8B\x08", 3));
     EXPECT_EQ(archive.Open(folder.Wide(L"fake.gz").c_str(), nullptr), 0);
 
-    // Formats whose reader is not in this build fail with a code, not as unknown.
+    // A 7z signature without an archive behind it: the codec library does not recognise it
+    // (or, where there is none, the open says so with 769).
     WriteFileBytes(folder.Native(L"x.7z"),
                    std::string("7z\xBC\xAF\x27\x1C", 6) + std::string(40, '\0'));
     EXPECT_EQ(archive.Open(folder.Wide(L"x.7z").c_str(), nullptr), 0);
-    EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_NO_CODEC_LIBRARY);
+    EXPECT_TRUE(archive.GetLastErrorCode() == 0 ||
+                archive.GetLastErrorCode() == VEKERR_NO_CODEC_LIBRARY)
+        << archive.GetLastErrorCode();
 
     ASSERT_EQ(archive.Open(Fixture(L"renamed.gz").c_str(), nullptr), 1);
     EXPECT_EQ(archive.GetType(), VEK_FORMAT_GZIP);

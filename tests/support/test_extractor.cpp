@@ -81,7 +81,8 @@ int32_t RecordingSink::OnStartEntry(const SVekEntry* entry, int* skip, int* canc
 
 int32_t RecordingSink::OnProgress(int64_t, int64_t decodedDone, int*, int* cancel) {
     calls.push_back({"progress", static_cast<int>(decodedDone), m_current});
-    if (m_current == cancelInProgressOf && ++m_progressCalls == cancelAtProgressCall) {
+    if (!cancelInProgressOf.empty() && m_current == cancelInProgressOf &&
+        ++m_progressCalls == cancelAtProgressCall) {
         *cancel = 1;
     }
     return 0;

@@ -1,0 +1,619 @@
+#include "archive/formats/sevenzip/sevenzip_extractor.h"
+
+#include <algorithm>
+#include <new>
+
+#include "archive/core/errors.h"
+#include "archive/core/out_file_stream.h"
+#include "archive/core/paths.h"
+#include "archive/core/time_conversion.h"
+#include "archive/formats/gzip/single_stream_name.h"
+#include "archive/formats/sevenzip/codec_streams.h"
+#include "archive/platform/codepage.h"
+#include "archive/platform/files.h"
+
+using namespace sevenzip;
+
+namespace {
+
+// How far into the file the library may look for the archive's start (self-extractors).
+constexpr uint64_t kMaxStartSearch = 4194304;
+// Windows' thread code page: what the user typed the password in.
+constexpr int kThreadAnsiCodePage = 3;
+
+}  // namespace
+
+CVek7Zip::CVek7Zip(const SVekGuid* formatId, const wchar_t* libraryPath)
+    : m_formatId(formatId != nullptr ? *formatId : kFormat7z) {
+    LoadCodecLibrary(libraryPath);
+}
+
+CVek7Zip::~CVek7Zip() {
+    Close();
+    for (IInArchive* archive : {m_formatArchive, m_innerArchive}) {
+        if (archive != nullptr) {
+            archive->Close();
+            archive->Release();
+        }
+    }
+    m_formatArchive = m_innerArchive = m_currentArchive = nullptr;
+    m_library.Free();
+}
+
+void CVek7Zip::LoadCodecLibrary(const wchar_t* libraryPath) {
+    if (!m_library.Load(libraryPath)) {
+        return;
+    }
+    m_formatArchive = m_library.CreateArchive(m_formatId);
+    m_innerArchive = m_library.CreateArchive(kFormat7z);
+    if (m_formatArchive == nullptr || m_innerArchive == nullptr) {
+        if (m_formatArchive != nullptr) {
+            m_formatArchive->Release();
+        }
+        if (m_innerArchive != nullptr) {
+            m_innerArchive->Release();
+        }
+        m_formatArchive = m_innerArchive = nullptr;
+        m_library.Free();
+    }
+}
+
+// ---- opening --------------------------------------------------------------------------------
+
+int CVek7Zip::ReadDirectory() {
+    const wchar_t* name = m_stream != nullptr ? m_stream->GetFileName() : nullptr;
+    if (name == nullptr || *name == L'\0') {
+        return 0;
+    }
+    if (m_formatArchive == nullptr || m_innerArchive == nullptr) {
+        m_lastError = VEKERR_NO_CODEC_LIBRARY;
+        return 0;
+    }
+    m_inputStream = new (std::nothrow) CInFileStream();
+    if (m_inputStream == nullptr) {
+        return 0;
+    }
+    m_inputStream->AddRef();
+    if (!m_inputStream->Open(name)) {
+        m_lastError = VEKERR_CANNOT_OPEN_FILE;
+        return 0;
+    }
+    m_archivePath = name;
+    m_volumeSize = m_inputStream->Size();
+    // Never given back: the library's references must not bring the count to 0.
+    AddRef();
+
+    bool damaged = false;
+    const uint64_t maxStart = kMaxStartSearch;
+    if (m_formatArchive->Open(m_inputStream, &maxStart, this) != kOk) {
+        if (m_passwordAsked) {
+            // Encrypted names: the host asks for the password and opens again.
+            m_encrypted = 1;
+            if (GetPassword() != nullptr && *GetPassword() != '\0') {
+                m_lastError = VEKERR_WRONG_PASSWORD;
+            }
+            return 1;
+        }
+        uint32_t count = 0;
+        if (m_formatArchive->GetNumberOfItems(&count) != kOk || count == 0) {
+            return 0;
+        }
+        m_lastError = VEKERR_OPENED_WITH_ERRORS;
+        damaged = true;
+    }
+    m_currentArchive = m_formatArchive;
+    // A numbered split set: the 7z archive the volumes make up is what the user sees. Other
+    // formats may offer their entries as streams too (a TAR's first file may itself be a 7z
+    // archive), and those are listed as they are.
+    if (m_formatId == kFormatSplit && OpenInnerArchive() && m_currentArchive == nullptr) {
+        m_encrypted = 1;
+        if (GetPassword() != nullptr && *GetPassword() != '\0') {
+            m_lastError = VEKERR_WRONG_PASSWORD;
+        }
+        return 1;
+    }
+
+    CPropVariant solid(m_library);
+    m_currentArchive->GetArchiveProperty(kpidSolid, &solid.value);
+    m_solid = solid.IsTrue() ? 1 : 0;
+    CPropVariant encrypted(m_library);
+    m_currentArchive->GetArchiveProperty(kpidEncrypted, &encrypted.value);
+    m_encrypted = encrypted.IsTrue() ? 1 : 0;
+
+    uint32_t count = 0;
+    if (m_currentArchive->GetNumberOfItems(&count) != kOk) {
+        count = 0;
+    }
+    ReadEntries(count);
+    return damaged ? 0 : 1;
+}
+
+// Returns true when the inner archive could not be opened because of its password (with the
+// current archive cleared); otherwise the current archive is the inner one when it opened.
+bool CVek7Zip::OpenInnerArchive() {
+    void* held = nullptr;
+    if (m_formatArchive->QueryInterface(IInArchiveGetStream::kIid, &held) != kOk ||
+        held == nullptr) {
+        return false;
+    }
+    auto* getStream = static_cast<IInArchiveGetStream*>(held);
+    ISequentialInStream* sequential = nullptr;
+    HRESULT got = getStream->GetStream(0, &sequential);
+    getStream->Release();
+    if (got != kOk || sequential == nullptr) {
+        return false;
+    }
+    held = nullptr;
+    HRESULT seekable = sequential->QueryInterface(IInStream::kIid, &held);
+    sequential->Release();
+    if (seekable != kOk || held == nullptr) {
+        return false;
+    }
+    auto* joined = static_cast<IInStream*>(held);
+    const uint64_t noSearch = 0;
+    HRESULT opened = m_innerArchive->Open(joined, &noSearch, this);
+    joined->Release();
+    if (opened == kOk) {
+        m_currentArchive = m_innerArchive;
+        return false;
+    }
+    if (m_passwordAsked) {
+        m_currentArchive = nullptr;
+        return true;
+    }
+    return false;
+}
+
+void CVek7Zip::ReadEntries(uint32_t count) {
+    for (uint32_t index = 0; index < count; ++index) {
+        SVekEntry* entry = new (std::nothrow) SVekEntry();
+        if (entry == nullptr) {
+            return;
+        }
+        CPropVariant path(m_library);
+        m_currentArchive->GetProperty(index, kpidPath, &path.value);
+        bool named = false;
+        if (path.value.vt == VT_BSTR && path.value.bstrVal != nullptr) {
+            named = entry->SetName(path.value.bstrVal, m_codePage) != 0;
+        } else if (path.value.vt == VT_LPSTR && path.value.pszVal != nullptr) {
+            named = entry->SetNameA(path.value.pszVal, m_codePage) != 0;
+        }
+        if (!named) {
+            // A single stream without a stored name (a split set's joined file): the
+            // archive's own name without its extension.
+            wchar_t base[VEK_NAME_BUFFER];
+            wchar_t extension[VEK_NAME_BUFFER];
+            if (SplitNameAndExtension(m_archivePath.c_str(), base, extension) && *base != L'\0') {
+                entry->SetName(base, m_codePage);
+            }
+        }
+
+        CPropVariant folder(m_library);
+        m_currentArchive->GetProperty(index, kpidIsDir, &folder.value);
+        if (folder.IsTrue()) {
+            entry->attributes |= VEK_ATTR_FOLDER;
+        }
+        CPropVariant size(m_library);
+        m_currentArchive->GetProperty(index, kpidSize, &size.value);
+        if (size.value.vt == VT_UI8) {
+            entry->size = size.value.uhVal;
+        } else if (size.value.vt == VT_UI4) {
+            entry->size = size.value.ulVal;
+        }
+        CPropVariant crc(m_library);
+        m_currentArchive->GetProperty(index, kpidCRC, &crc.value);
+        if (crc.value.vt == VT_UI4) {
+            entry->crc = crc.value.ulVal;
+        }
+        CPropVariant time(m_library);
+        m_currentArchive->GetProperty(index, kpidMTime, &time.value);
+        if (time.value.vt == VT_FILETIME) {
+            uint64_t fileTime =
+                static_cast<uint64_t>(time.value.filetime.high) << 32 | time.value.filetime.low;
+            entry->modifyTime = FileTimeToUnixTime(static_cast<int64_t>(fileTime));
+        }
+        CPropVariant attributes(m_library);
+        m_currentArchive->GetProperty(index, kpidAttrib, &attributes.value);
+        if (attributes.value.vt == VT_UI4) {
+            entry->attributes |= attributes.value.ulVal & (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN);
+        }
+        CPropVariant encrypted(m_library);
+        m_currentArchive->GetProperty(index, kpidEncrypted, &encrypted.value);
+        if (encrypted.IsTrue()) {
+            entry->encryption = 153;
+            m_encrypted = 1;
+        }
+        // Indices must stay the library's item numbers: an entry that cannot be kept ends
+        // the list rather than shifting the rest.
+        if (!m_entries.Add(entry)) {
+            return;
+        }
+    }
+}
+
+// ---- closing --------------------------------------------------------------------------------
+
+void CVek7Zip::ReleaseFormatState() {
+    ReleaseOutput();
+    // The library's archives keep the file open until they are closed; the host has let go of
+    // the archive, so the file must be free again (Windows would not let it be moved or
+    // deleted otherwise).
+    for (IInArchive* archive : {m_formatArchive, m_innerArchive}) {
+        if (archive != nullptr) {
+            archive->Close();
+        }
+    }
+    m_currentArchive = nullptr;
+    if (m_inputStream != nullptr) {
+        m_inputStream->Release();
+        m_inputStream = nullptr;
+    }
+    m_selection.clear();
+}
+
+void CVek7Zip::ResetFormatState() {
+    m_passwordAsked = false;
+    m_abort = false;
+    m_failed = false;
+    m_currentEntry = nullptr;
+    m_currentPath.clear();
+    m_archivePath.clear();
+    m_volumeSize = 0;
+    m_entryError = 0;
+    m_lastResult = 0;
+}
+
+void CVek7Zip::ReleaseOutput() {
+    if (m_currentOutput != nullptr) {
+        m_currentOutput->Release();
+        m_currentOutput = nullptr;
+    }
+}
+
+// ---- extraction -----------------------------------------------------------------------------
+
+int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* folder) {
+    m_lastError = 0;
+    m_abort = false;
+    m_failed = false;
+    m_skip = 0;
+    m_cancel = 0;
+    m_consumed = 0;
+    m_decoded = 0;
+    if (folder == nullptr) {
+        return 0;
+    }
+    std::wstring base(folder);
+    if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) {
+        base += L'\\';
+    }
+    // The codec library drives the entries itself; the checks the extraction loop makes on
+    // its own target folder are made here before it starts.
+    if (base.find(L"../") != std::wstring::npos || base.find(L"..\\") != std::wstring::npos) {
+        m_lastError = VEKERR_UNSAFE_FOLDER;
+        return 0;
+    }
+    m_selection.clear();
+    for (unsigned i = 0; i < count; ++i) {
+        int index = indices != nullptr ? indices[i] : static_cast<int>(i);
+        if (index < 0 || index >= m_entries.count) {
+            ReportError(VEKERR_BAD_INDEX, nullptr);
+            m_lastError = VEKERR_BAD_INDEX;
+            return 0;
+        }
+        m_selection.push_back(static_cast<uint32_t>(index));
+    }
+    std::sort(m_selection.begin(), m_selection.end());
+    m_selection.erase(std::unique(m_selection.begin(), m_selection.end()), m_selection.end());
+    if (m_currentArchive == nullptr) {
+        return m_selection.empty() ? 1 : 0;
+    }
+    if (m_selection.empty()) {
+        return 1;
+    }
+
+    m_targetFolder = folder;
+    m_lastResult = 0;
+    m_lastIndex = -1;
+    HRESULT result = m_currentArchive->Extract(m_selection.data(),
+                                               static_cast<uint32_t>(m_selection.size()), 0, this);
+    m_targetFolder.clear();
+    ReleaseOutput();
+    m_currentEntry = nullptr;
+    m_selection.clear();
+    return result >= 0 && m_lastResult == kOpOk && !m_failed && !m_cancel ? 1 : 0;
+}
+
+bool CVek7Zip::IsSelected(uint32_t index) const {
+    return std::binary_search(m_selection.begin(), m_selection.end(), index);
+}
+
+void CVek7Zip::FailEntry(unsigned code, bool stopLaterEntries) {
+    m_lastError = code;
+    m_entryError = code;
+    m_failed = true;
+    if (stopLaterEntries) {
+        m_abort = true;
+    }
+    // Entries the host did not select fail silently; they still stop what follows.
+    if (m_currentEntry != nullptr) {
+        ReportError(code, m_currentEntry->name);
+    }
+}
+
+HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t askMode) {
+    if (out == nullptr) {
+        return kFail;
+    }
+    *out = nullptr;
+    if (m_abort) {
+        return kFail;
+    }
+    m_entryError = 0;
+    m_currentEntry = nullptr;
+    m_currentPath.clear();
+    ReleaseOutput();
+
+    m_lastIndex = index;
+    // Entries the host did not ask for (and those the library only tests or skips) pass
+    // through Write and are discarded: no file, no OnStartEntry. A selected entry the library
+    // will not extract (it tests the rest of a block it could not decode) keeps its name for
+    // the failure that follows.
+    bool selected = IsSelected(index);
+    if (askMode != 0 || !selected) {
+        m_skip = 0;
+        m_currentEntry = selected ? m_entries.At(static_cast<int>(index)) : nullptr;
+        AddRef();
+        *out = static_cast<ISequentialOutStream*>(this);
+        return kOk;
+    }
+    SVekEntry* entry = m_entries.At(static_cast<int>(index));
+    if (entry == nullptr) {
+        return kFail;
+    }
+    m_currentEntry = entry;
+    // Whatever the library hands us as a name, nothing is written outside the target folder
+    // or into a device: the entry is refused and its data discarded.
+    if (entry->name == nullptr || IsUnsafeEntryName(entry->name)) {
+        FailEntry(VEKERR_UNSAFE_FOLDER, false);
+        m_currentEntry = nullptr;
+        m_entryError = VEKERR_UNSAFE_FOLDER;
+        AddRef();
+        *out = static_cast<ISequentialOutStream*>(this);
+        return kOk;
+    }
+    std::wstring path;
+    const std::wstring& folder = m_targetFolder;
+    size_t nameLength = std::char_traits<wchar_t>::length(entry->name);
+    if (folder.size() + nameLength + 1 < VEK_MAX_FOLDER_PATH) {
+        path = folder;
+        if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) {
+            path += L'\\';
+        }
+        path += entry->name;
+    }
+
+    if (entry->IsFolder()) {
+        if (path.empty() ||
+            !CreateFolderPath((path.back() == L'\\' ? path : path + L'\\').c_str())) {
+            FailEntry(VEKERR_CREATE_FOLDER, false);
+        }
+    } else {
+        CVekOutFileStream* file = new (std::nothrow) CVekOutFileStream();
+        if (file == nullptr) {
+            return kFail;
+        }
+        file->AddRef();
+        if (!path.empty()) {
+            CreateFolderPath(path.c_str());
+        }
+        if (path.empty() || !file->Open(path.c_str())) {
+            file->Release();
+            // The library ends the extraction here; the user is told which file it was.
+            FailEntry(VEKERR_CREATE_FILE, true);
+            return kFail;
+        }
+        m_currentOutput = file;
+        m_currentPath = path;
+    }
+
+    BeginEntry(entry);
+    m_entryError = m_lastError;
+    if (m_skip || m_cancel) {
+        // Nothing was written: the empty file goes again.
+        bool created = m_currentOutput != nullptr;
+        ReleaseOutput();
+        if (created) {
+            vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
+        }
+        if (!m_skip) {
+            m_currentEntry = nullptr;
+            return kFail;
+        }
+    }
+    AddRef();
+    *out = static_cast<ISequentialOutStream*>(this);
+    return kOk;
+}
+
+HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
+    if (processed != nullptr) {
+        *processed = 0;
+    }
+    if (m_currentOutput != nullptr) {
+        unsigned written = 0;
+        if (!m_currentOutput->Write(data, size, &written) || written != size) {
+            FailEntry(VEKERR_WRITE, true);
+            return kFail;
+        }
+    }
+    AddProgress(0, size);
+    if (m_cancel && !m_skip) {
+        return kFail;
+    }
+    if (m_skip) {
+        if (!m_solid) {
+            return kFalse;
+        }
+        ReleaseOutput();
+    }
+    if (processed != nullptr) {
+        *processed = size;
+    }
+    return kOk;
+}
+
+HRESULT CVek7Zip::SetOperationResult(int32_t result) {
+    if (!m_skip && result != kOpOk) {
+        const char* password = GetPassword();
+        bool noPassword = password == nullptr || *password == '\0';
+        unsigned passwordCode = noPassword ? VEKERR_NO_PASSWORD : VEKERR_WRONG_PASSWORD;
+        switch (result) {
+            case kOpUnsupportedMethod:
+                // The entry was not decoded: a failure, even though later entries may be fine.
+                FailEntry(VEKERR_UNSUPPORTED_METHOD, false);
+                break;
+            case kOpWrongPassword:
+                FailEntry(passwordCode, true);
+                break;
+            case kOpDataAfterEnd:
+                // Everything was decoded; the entry's data goes on past its end.
+                FailEntry(VEKERR_DAMAGED_OR_VOLUME_MISSING, false);
+                break;
+            default:
+                // Data and CRC errors of an encrypted archive are most likely the password.
+                FailEntry(m_encrypted ? passwordCode : VEKERR_DAMAGED_OR_VOLUME_MISSING, true);
+                break;
+        }
+    }
+    m_lastResult = result;
+    // Every entry the library hands over ends here, the unselected ones too; entries refused
+    // for their name were never started and were reported already.
+    bool refused = m_entryError == VEKERR_UNSAFE_FOLDER && m_currentEntry == nullptr;
+    if (m_sink != nullptr && !refused) {
+        m_sink->OnCompleteEntry(static_cast<int>(m_entryError));
+    }
+    if (m_currentEntry != nullptr && m_currentOutput != nullptr) {
+        if (m_currentEntry->modifyTime != 0) {
+            m_currentOutput->SetModifyTime(m_currentEntry->modifyTime);
+        }
+        ReleaseOutput();
+        uint32_t shown = m_currentEntry->attributes & (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN);
+        if (shown != 0) {
+            vek::platform::SetPathAttributes(SanitizePath(m_currentPath.c_str()).c_str(), shown);
+        }
+    }
+    m_currentEntry = nullptr;
+    m_currentPath.clear();
+    m_entryError = 0;
+    return kOk;
+}
+
+HRESULT CVek7Zip::SetTotal(uint64_t) {
+    return kOk;
+}
+
+HRESULT CVek7Zip::SetCompleted(const uint64_t*) {
+    return kOk;
+}
+
+HRESULT CVek7Zip::PrepareOperation(int32_t) {
+    return kOk;
+}
+
+HRESULT CVek7Zip::SetTotal(const uint64_t*, const uint64_t*) {
+    return kOk;
+}
+
+HRESULT CVek7Zip::SetCompleted(const uint64_t*, const uint64_t*) {
+    return kOk;
+}
+
+// ---- the library's questions ----------------------------------------------------------------
+
+HRESULT CVek7Zip::QueryInterface(const SVekGuid& iid, void** out) {
+    if (out == nullptr) {
+        return kNoInterface;
+    }
+    *out = nullptr;
+    // The password only as text, never as the writer's password-and-flag form.
+    if (iid == ICryptoGetTextPassword::kIid) {
+        *out = static_cast<ICryptoGetTextPassword*>(this);
+    } else if (iid == IArchiveOpenVolumeCallback::kIid) {
+        *out = static_cast<IArchiveOpenVolumeCallback*>(this);
+    } else {
+        return kNoInterface;
+    }
+    AddRef();
+    return kOk;
+}
+
+HRESULT CVek7Zip::CryptoGetTextPassword(BSTR* password) {
+    m_passwordAsked = true;
+    if (password == nullptr) {
+        return kFail;
+    }
+    *password = nullptr;
+    const char* typed = GetPassword();
+    if (typed == nullptr || *typed == '\0') {
+        if (!m_targetFolder.empty()) {
+            // Asked while extracting: the library gives up on the rest without a result for
+            // the entry it was about to decode, the next selected one.
+            auto next = m_lastIndex < 0 ? m_selection.begin()
+                                        : std::upper_bound(m_selection.begin(), m_selection.end(),
+                                                           static_cast<uint32_t>(m_lastIndex));
+            if (m_currentEntry == nullptr && next != m_selection.end()) {
+                m_currentEntry = m_entries.At(static_cast<int>(*next));
+            }
+            FailEntry(VEKERR_NO_PASSWORD, true);
+            m_currentEntry = nullptr;
+        }
+        return kFail;
+    }
+    std::wstring wide;
+    if (!vek::platform::MultiByteToWide(kThreadAnsiCodePage, typed,
+                                        std::char_traits<char>::length(typed), wide)) {
+        return kFail;
+    }
+    *password = m_library.AllocString(wide.c_str());
+    return *password != nullptr ? kOk : kFail;
+}
+
+HRESULT CVek7Zip::GetProperty(PROPID id, PropVariant* value) {
+    if (value == nullptr) {
+        return kFail;
+    }
+    value->vt = VT_EMPTY;
+    if (id == kpidVolumeName) {
+        value->bstrVal = m_library.AllocString(m_archivePath.c_str());
+        if (value->bstrVal != nullptr) {
+            value->vt = VT_BSTR;
+        }
+    } else if (id == kpidVolumeSize) {
+        value->vt = VT_UI8;
+        value->uhVal = m_volumeSize;
+    }
+    return kOk;
+}
+
+HRESULT CVek7Zip::GetStream(const wchar_t* name, IInStream** stream) {
+    if (stream == nullptr) {
+        return kFail;
+    }
+    *stream = nullptr;
+    if (name == nullptr || !vek::platform::PathExists(name) || vek::platform::IsFolder(name)) {
+        return kFalse;  // no such volume
+    }
+    auto* volume = new (std::nothrow) CVek7zInFileStream(name, &m_sink);
+    if (volume == nullptr) {
+        return kFail;
+    }
+    volume->AddRef();
+    if (!volume->Open(name)) {
+        volume->Release();
+        return kFail;
+    }
+    m_volumeSize = volume->Size();
+    *stream = volume;
+    return kOk;
+}

@@ -1,0 +1,94 @@
+// Archives read through the 7-Zip codec library (7z, RAR, LZH, TAR, CAB, ISO, NSIS and numbered
+// split sets): the host's extractor calls become the library's calls, and the library's
+// callbacks become entries, output files, progress and errors.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/core/extractor_impl.h"
+#include "archive/formats/sevenzip/codec_interfaces.h"
+#include "archive/formats/sevenzip/codec_library.h"
+
+namespace sevenzip {
+class CInFileStream;
+}
+
+class CVek7Zip : public CVekExtractorImpl,
+                 public sevenzip::IArchiveExtractCallback,
+                 public sevenzip::ISequentialOutStream,
+                 public sevenzip::IArchiveOpenCallback,
+                 public sevenzip::IArchiveOpenVolumeCallback,
+                 public sevenzip::ICryptoGetTextPassword {
+  public:
+    // formatId: the library's class identifier of the format (7z when null). libraryPath: load
+    // the codec library from there only, instead of the usual places.
+    explicit CVek7Zip(const SVekGuid* formatId = nullptr, const wchar_t* libraryPath = nullptr);
+    ~CVek7Zip() override;
+
+    int ExtractItemsTo(const int* indices, unsigned count, const wchar_t* folder) override;
+
+    // The codec library's side. The count only tracks the library's references: the host owns
+    // the object and destroys it through IVekExtractor.
+    sevenzip::HRESULT VEK7Z_CALL QueryInterface(const SVekGuid& iid, void** out) override;
+    uint32_t VEK7Z_CALL AddRef() override { return ++m_refCount; }
+    uint32_t VEK7Z_CALL Release() override { return m_refCount == 0 ? 0 : --m_refCount; }
+
+    // IArchiveExtractCallback (with IProgress).
+    sevenzip::HRESULT VEK7Z_CALL SetTotal(uint64_t total) override;
+    sevenzip::HRESULT VEK7Z_CALL SetCompleted(const uint64_t* completed) override;
+    sevenzip::HRESULT VEK7Z_CALL GetStream(uint32_t index, sevenzip::ISequentialOutStream** out,
+                                           int32_t askMode) override;
+    sevenzip::HRESULT VEK7Z_CALL PrepareOperation(int32_t askMode) override;
+    sevenzip::HRESULT VEK7Z_CALL SetOperationResult(int32_t result) override;
+    // ISequentialOutStream.
+    sevenzip::HRESULT VEK7Z_CALL Write(const void* data, uint32_t size,
+                                       uint32_t* processed) override;
+    // IArchiveOpenCallback.
+    sevenzip::HRESULT VEK7Z_CALL SetTotal(const uint64_t* files, const uint64_t* bytes) override;
+    sevenzip::HRESULT VEK7Z_CALL SetCompleted(const uint64_t* files,
+                                              const uint64_t* bytes) override;
+    // IArchiveOpenVolumeCallback.
+    sevenzip::HRESULT VEK7Z_CALL GetProperty(sevenzip::PROPID id,
+                                             sevenzip::PropVariant* value) override;
+    sevenzip::HRESULT VEK7Z_CALL GetStream(const wchar_t* name,
+                                           sevenzip::IInStream** stream) override;
+    // ICryptoGetTextPassword.
+    sevenzip::HRESULT VEK7Z_CALL CryptoGetTextPassword(sevenzip::BSTR* password) override;
+
+  protected:
+    int ReadDirectory() override;
+    void ReleaseFormatState() override;
+    void ResetFormatState() override;
+    int ExtractEntryData(int, SVekEntry*, IVekOutStream*) override { return 1; }
+
+  private:
+    void LoadCodecLibrary(const wchar_t* libraryPath);
+    bool OpenInnerArchive();
+    void ReadEntries(uint32_t count);
+    bool IsSelected(uint32_t index) const;
+    void ReleaseOutput();
+    // An entry's failure: told to the sink with the entry's name, and the run's result is 0.
+    void FailEntry(unsigned code, bool stopLaterEntries);
+
+    SVekGuid m_formatId;
+    sevenzip::CCodecLibrary m_library;
+    sevenzip::IInArchive* m_formatArchive = nullptr;
+    sevenzip::IInArchive* m_innerArchive = nullptr;
+    sevenzip::IInArchive* m_currentArchive = nullptr;
+    sevenzip::CInFileStream* m_inputStream = nullptr;
+    std::wstring m_archivePath;
+    uint64_t m_volumeSize = 0;
+    std::vector<uint32_t> m_selection;
+    std::wstring m_targetFolder;
+    IVekOutStream* m_currentOutput = nullptr;
+    std::wstring m_currentPath;
+    SVekEntry* m_currentEntry = nullptr;
+    unsigned m_entryError = 0;
+    bool m_passwordAsked = false;
+    bool m_abort = false;
+    bool m_failed = false;
+    int32_t m_lastResult = 0;
+    int64_t m_lastIndex = -1;  // of the library's last GetStream; -1 before the first
+    uint32_t m_refCount = 0;
+};

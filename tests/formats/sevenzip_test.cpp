@@ -1,0 +1,338 @@
+// Archives read through the 7-Zip codec library, made at build time by 7zz, gcab, genisoimage,
+// makensis, lha and Python's tarfile. The Linux build always has the library (Debian's 7z.so);
+// the Windows build has it when a 7z.dll could be built beside the test program.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive/core/archive.h"
+#include "archive/core/errors.h"
+#include "archive/core/extractor_factory.h"
+#include "archive/core/format_detection.h"
+#include "archive/formats/sevenzip/sevenzip_extractor.h"
+#include "support/scratch.h"
+#include "support/test_extractor.h"
+
+namespace test {
+namespace {
+
+std::wstring Codec(const std::wstring& name) {
+    return Fixture(L"codec\\" + name);
+}
+
+fs::path Source(const std::string& name) {
+    return FixtureNative(L"codec\\src") / fs::u8path(name);
+}
+
+bool CodecLibraryPresent() {
+    CVek7Zip probe;
+    probe.OpenFile(Codec(L"solid.7z").c_str());
+    return probe.GetLastErrorCode() != VEKERR_NO_CODEC_LIBRARY;
+}
+
+#define REQUIRE_CODEC_LIBRARY()                                                          \
+    do {                                                                                 \
+        if (!CodecLibraryPresent()) {                                                    \
+            GTEST_SKIP() << "no 7-Zip codec library beside the test program (the build " \
+                            "could not make 7z.dll)";                                    \
+        }                                                                                \
+    } while (0)
+
+struct Outcome {
+    int opened = 0;
+    unsigned openError = 0;
+    int damaged = 0;
+    int encrypted = 0;
+    int listed = 0;
+    int type = 0;
+    int extracted = -1;
+    std::vector<SinkCall> calls;
+    std::vector<int> errors;
+    std::vector<int> completions;
+
+    int Count(const std::string& kind) const {
+        return static_cast<int>(std::count_if(calls.begin(), calls.end(),
+                                              [&](const SinkCall& c) { return c.kind == kind; }));
+    }
+};
+
+// Opens through the archive holder (detection picks the format) and extracts the selection
+// (everything when selection is empty).
+Outcome OpenAndExtract(const std::wstring& path, const ScratchFolder& target,
+                       const char* password = nullptr, const std::vector<int>& selection = {}) {
+    Outcome run;
+    CVekArchive archive;
+    run.opened = archive.Open(path.c_str(), password);
+    run.openError = archive.GetLastErrorCode();
+    if (!run.opened) {
+        return run;
+    }
+    run.type = archive.GetType();
+    run.damaged = archive.IsDamaged();
+    run.encrypted = archive.IsEncrypted();
+    IVekExtractor* extractor = archive.GetExtractor();
+    run.listed = extractor->GetEntryList()->count;
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    extractor->SetProgressSink(sink.Get());
+    run.extracted =
+        selection.empty()
+            ? extractor->ExtractAllItemsTo(target.Wide().c_str())
+            : extractor->ExtractItemsTo(selection.data(), static_cast<unsigned>(selection.size()),
+                                        target.Wide().c_str());
+    auto* recording = static_cast<RecordingSink*>(sink.Get());
+    run.calls = recording->calls;
+    run.errors = recording->Errors();
+    run.completions = recording->Completions();
+    extractor->SetProgressSink(nullptr);
+    return run;
+}
+
+// Every file below target, each equal to the source file of the same name (or of the name
+// given in sources), and no other file.
+std::string FilesMatchSource(const fs::path& target,
+                             const std::vector<std::pair<std::string, std::string>>& files) {
+    std::set<std::string> expected;
+    for (const auto& [name, source] : files) {
+        expected.insert(name);
+        if (ReadFileBytes(target / fs::u8path(name)) != ReadFileBytes(Source(source))) {
+            return "differs: " + name;
+        }
+    }
+    for (const std::string& name : ListTree(target)) {
+        if (name.back() != '/' && expected.count(name) == 0) {
+            return "unexpected: " + name;
+        }
+    }
+    return "";
+}
+
+TEST(CodecBridge, EveryFormatExtractsWhatWentIn) {
+    REQUIRE_CODEC_LIBRARY();
+    const std::string korean = "\xED\x95\x9C\xEA\xB8\x80.txt";
+    const std::vector<std::pair<std::string, std::string>> three = {
+        {"a.txt", "a.txt"}, {"sub/b.bin", "sub/b.bin"}, {"sub/deeper/c.txt", "sub/deeper/c.txt"}};
+    struct Case {
+        const wchar_t* archive;
+        int type;
+        int listed;
+        bool wholeTree;  // else exactly `files` (formats without folders or empty entries)
+        std::vector<std::pair<std::string, std::string>> files;
+    };
+    const Case cases[] = {
+        {L"solid.7z", VEK_FORMAT_7Z, 8, true, {}},
+        {L"nonsolid.7z", VEK_FORMAT_7Z, 8, true, {}},
+        {L"seven.tar", VEK_FORMAT_TAR, 8, true, {}},
+        {L"image.iso", VEK_FORMAT_ISO, 8, true, {}},
+        // The 7z archive inside the numbered volumes, not the joined file.
+        {L"split.7z.001", VEK_FORMAT_SPLIT, 8, true, {}},
+        {L"files.cab", VEK_FORMAT_CAB, 3, false, three},
+        {L"files.lzh", VEK_FORMAT_LZH, 5, false, three},
+        {L"setup.exe",
+         VEK_FORMAT_NSIS,
+         2,
+         false,
+         {{"a.txt", "a.txt"}, {"c.txt", "sub/deeper/c.txt"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.archive)));
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(c.archive), target);
+        ASSERT_EQ(run.opened, 1) << run.openError;
+        EXPECT_EQ(run.type, c.type);
+        EXPECT_EQ(run.damaged, 0);
+        EXPECT_EQ(run.listed, c.listed);
+        EXPECT_EQ(run.extracted, 1);
+        EXPECT_TRUE(run.errors.empty());
+        if (c.wholeTree) {
+            EXPECT_EQ(CompareTrees(FixtureNative(L"codec\\src"), target.Path()), "");
+            EXPECT_EQ(ModifyTime(target.Path() / fs::u8path(korean)), 1600000000);
+        } else {
+            EXPECT_EQ(FilesMatchSource(target.Path(), c.files), "");
+        }
+    }
+}
+
+TEST(CodecBridge, ListingFacts) {
+    REQUIRE_CODEC_LIBRARY();
+    std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_7Z));
+    bridge->SetCodePage(65001);
+    ASSERT_EQ(bridge->OpenFile(Codec(L"solid.7z").c_str()), 1);
+    EXPECT_EQ(bridge->IsSolid(), 1);
+    EXPECT_EQ(bridge->IsEncrypted(), 0);
+    SVekEntryList* list = bridge->GetEntryList();
+    ASSERT_EQ(list->count, 8);
+    EXPECT_EQ(list->folderCount, 3);
+    bool sawB = false;
+    for (int i = 0; i < list->count; ++i) {
+        const SVekEntry* entry = list->At(i);
+        if (std::wstring(entry->name) == L"sub\\b.bin") {
+            sawB = true;
+            EXPECT_EQ(entry->size, 40000u);
+            EXPECT_NE(entry->crc, 0u);
+            EXPECT_EQ(entry->modifyTime, 1600000000);
+            EXPECT_EQ(entry->packedSize, 0u);  // not asked for
+        }
+    }
+    EXPECT_TRUE(sawB);
+}
+
+TEST(CodecBridge, SplitSetReportsEachVolume) {
+    REQUIRE_CODEC_LIBRARY();
+    ScratchFolder target;
+    Outcome run = OpenAndExtract(Codec(L"split.7z.001"), target);
+    ASSERT_EQ(run.opened, 1);
+    std::set<std::wstring> volumes;
+    for (const SinkCall& call : run.calls) {
+        if (call.kind == "volume") {
+            volumes.insert(call.name.substr(call.name.find_last_of(L"\\/") + 1));
+        }
+    }
+    EXPECT_EQ(volumes, (std::set<std::wstring>{L"split.7z.002", L"split.7z.003", L"split.7z.004",
+                                               L"split.7z.005"}));
+}
+
+TEST(CodecBridge, Passwords) {
+    REQUIRE_CODEC_LIBRARY();
+    // Encrypted names: without the password the open succeeds with nothing listed and the
+    // archive marked encrypted, so that the host can ask.
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"aes-names.7z"), target);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.listed, 0);
+        EXPECT_EQ(run.encrypted, 1);
+        run = OpenAndExtract(Codec(L"aes-names.7z"), target, "secret");
+        EXPECT_EQ(run.listed, 8);
+        EXPECT_EQ(run.extracted, 1);
+        EXPECT_EQ(CompareTrees(FixtureNative(L"codec\\src"), target.Path()), "");
+    }
+    // Encrypted data: a wrong password fails the first file with 33, told through OnError, and
+    // nothing after it is written; none at all gives 32.
+    for (const char* password : {"wrong", static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(password == nullptr ? "none" : password);
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"aes.7z"), target, password);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.encrypted, 1);
+        EXPECT_EQ(run.listed, 8);
+        EXPECT_EQ(run.extracted, 0);
+        int code = password == nullptr ? VEKERR_NO_PASSWORD : VEKERR_WRONG_PASSWORD;
+        EXPECT_EQ(run.errors, std::vector<int>{code});
+        // With a password the library reports the entry's result; without one it stops when it
+        // asks, before the entry starts.
+        if (password != nullptr) {
+            ASSERT_FALSE(run.completions.empty());
+            EXPECT_EQ(run.completions.back(), code);
+        }
+        int files = 0;
+        for (const std::string& name : ListTree(target.Path())) {
+            files += name.back() != '/' && fs::file_size(target.Path() / fs::u8path(name)) > 0;
+        }
+        EXPECT_EQ(files, 0);
+    }
+}
+
+TEST(CodecBridge, OnlyTheSelectedEntriesAreWritten) {
+    REQUIRE_CODEC_LIBRARY();
+    std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_7Z));
+    ASSERT_EQ(bridge->OpenFile(Codec(L"solid.7z").c_str()), 1);
+    SVekEntryList* list = bridge->GetEntryList();
+    int last = -1;
+    for (int i = 0; i < list->count; ++i) {
+        if (std::wstring(list->At(i)->name) == L"sub\\deeper\\c.txt") {
+            last = i;
+        }
+    }
+    ASSERT_GE(last, 0);
+    // In a solid archive the entries before it are decoded too, and discarded.
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    bridge->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    int selection[] = {last};
+    EXPECT_EQ(bridge->ExtractItemsTo(selection, 1, target.Wide().c_str()), 1);
+    auto* recording = static_cast<RecordingSink*>(sink.Get());
+    int starts = 0;
+    for (const SinkCall& call : recording->calls) {
+        if (call.kind == "start") {
+            ++starts;
+            EXPECT_EQ(call.name, L"sub\\deeper\\c.txt");
+        }
+    }
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(ListTree(target.Path()),
+              (std::set<std::string>{"sub/", "sub/deeper/", "sub/deeper/c.txt"}));
+    EXPECT_EQ(ReadFileBytes(target.Path() / "sub" / "deeper" / "c.txt"),
+              ReadFileBytes(Source("sub/deeper/c.txt")));
+    // Indices outside the list are refused before the library is asked.
+    int bad[] = {list->count};
+    EXPECT_EQ(bridge->ExtractItemsTo(bad, 1, target.Wide().c_str()), 0);
+    EXPECT_EQ(bridge->GetLastErrorCode(), static_cast<unsigned>(VEKERR_BAD_INDEX));
+    bridge->SetProgressSink(nullptr);
+}
+
+TEST(CodecBridge, NothingIsWrittenOutsideTheTarget) {
+    REQUIRE_CODEC_LIBRARY();
+    ScratchFolder root;
+    fs::create_directories(root.Path() / "inner" / "target");
+    // The target is two levels down, so an escape by ".." would land inside root.
+    std::wstring target = root.Wide(L"inner\\target");
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Codec(L"hostile.tar").c_str(), nullptr), 1);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    EXPECT_EQ(archive.GetExtractor()->ExtractAllItemsTo(target.c_str()), 0);
+    auto* recording = static_cast<RecordingSink*>(sink.Get());
+    EXPECT_EQ(recording->Errors(),
+              (std::vector<int>{VEKERR_UNSAFE_FOLDER, VEKERR_UNSAFE_FOLDER, VEKERR_UNSAFE_FOLDER}));
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ListTree(root.Path()),
+              (std::set<std::string>{"inner/", "inner/target/", "inner/target/good1.txt",
+                                     "inner/target/good2.txt"}));
+}
+
+TEST(CodecBridge, PathLimitAndDamage) {
+    REQUIRE_CODEC_LIBRARY();
+    // A target path that would reach 260 characters is not created: 49, told with the name.
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"long.tar"), target);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.extracted, 0);
+        EXPECT_EQ(run.errors, std::vector<int>{VEKERR_CREATE_FILE});
+        EXPECT_TRUE(ListTree(target.Path()).empty());
+    }
+    // Damaged data: 53 for the entry and nothing after it; a lost directory: the open fails
+    // or shows what it could read as damaged.
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"damaged.7z"), target);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.extracted, 0);
+        EXPECT_EQ(run.errors, std::vector<int>{VEKERR_DAMAGED_OR_VOLUME_MISSING});
+    }
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"cut.7z"), target);
+        if (run.opened) {
+            EXPECT_EQ(run.damaged, 1);
+            EXPECT_EQ(run.openError, static_cast<unsigned>(VEKERR_OPENED_WITH_ERRORS));
+        } else {
+            EXPECT_EQ(run.openError, 0u);
+        }
+    }
+}
+
+TEST(CodecBridge, WithoutTheLibraryOpenFailsWith769) {
+    SVekGuid sevenZip = sevenzip::kFormat7z;
+    CVek7Zip bridge(&sevenZip, L"\\nowhere\\no-such-codec-library");
+    EXPECT_EQ(bridge.OpenFile(Codec(L"solid.7z").c_str()), 0);
+    EXPECT_EQ(bridge.GetLastErrorCode(), static_cast<unsigned>(VEKERR_NO_CODEC_LIBRARY));
+    EXPECT_EQ(bridge.GetEntryList()->count, 0);
+}
+
+}  // namespace
+}  // namespace test
