@@ -131,6 +131,8 @@ TEST(CodecBridge, EveryFormatExtractsWhatWentIn) {
         {L"split.7z.001", VEK_FORMAT_SPLIT, 8, true, {}},
         {L"files.cab", VEK_FORMAT_CAB, 3, false, three},
         {L"files.lzh", VEK_FORMAT_LZH, 5, false, three},
+        // RAR 5, written by our own writer (stored entries): the library's other RAR format.
+        {L"stored.rar", VEK_FORMAT_RAR, 5, false, three},
         {L"setup.exe",
          VEK_FORMAT_NSIS,
          2,
@@ -304,6 +306,17 @@ TEST(CodecBridge, PathLimitAndDamage) {
         EXPECT_EQ(run.extracted, 0);
         EXPECT_EQ(run.errors, std::vector<int>{VEKERR_CREATE_FILE});
         EXPECT_TRUE(ListTree(target.Path()).empty());
+    }
+    // A method the library cannot decode fails that entry alone, with its name.
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"method.rar"), target);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.extracted, 0);
+        EXPECT_EQ(run.errors, std::vector<int>{VEKERR_UNSUPPORTED_METHOD});
+        EXPECT_EQ(FilesMatchSource(target.Path(),
+                                   {{"a.txt", "a.txt"}, {"sub/deeper/c.txt", "sub/deeper/c.txt"}}),
+                  "");
     }
     // Damaged data: 53 for the entry and nothing after it; a lost directory: the open fails
     // or shows what it could read as damaged.

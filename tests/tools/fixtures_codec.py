@@ -9,7 +9,9 @@ import os
 import random
 import shutil
 import subprocess
+import struct
 import tarfile
+import zlib
 
 KOREAN = "\ud55c\uae00"  # 한글
 
@@ -31,6 +33,42 @@ def _tar_member(tar, name, data, kind=tarfile.REGTYPE):
     info.size = len(data)
     info.mtime = 1600000000
     tar.addfile(info, io.BytesIO(data))
+
+
+# ---- RAR 5: no free program writes it, so a small writer of ours (stored entries) -----------
+
+def _vint(n):
+    out = bytearray()
+    while True:
+        out.append((n & 0x7F) | (0x80 if n > 0x7F else 0))
+        n >>= 7
+        if not n:
+            return bytes(out)
+
+
+def _rar5_header(kind, body, data_size=None):
+    flags = 0x02 if data_size is not None else 0
+    fields = _vint(kind) + _vint(flags) + (_vint(data_size) if data_size is not None else b"") + body
+    size = _vint(len(fields))
+    return struct.pack("<I", zlib.crc32(size + fields)) + size + fields
+
+
+def rar5(entries):
+    """entries: (name, data or None for a folder, method); method 0 stores, others are left to
+    the reader (the data is then whatever was given)."""
+    out = b"Rar!\x1a\x07\x01\x00" + _rar5_header(1, _vint(0))
+    for name, data, method in entries:
+        raw = name.encode("utf-8")
+        if data is None:
+            body = (_vint(0x01 | 0x02) + _vint(0) + _vint(0x10) + struct.pack("<I", 1600000000)
+                    + _vint(0) + _vint(0) + _vint(len(raw)) + raw)
+            out += _rar5_header(2, body)
+            continue
+        body = (_vint(0x02 | 0x04) + _vint(len(data)) + _vint(0x20)
+                + struct.pack("<II", 1600000000, zlib.crc32(data)) + _vint(method << 7)
+                + _vint(0) + _vint(len(raw)) + raw)
+        out += _rar5_header(2, body, len(data)) + data
+    return out + _rar5_header(5, _vint(0))
 
 
 def make(out):
@@ -88,6 +126,16 @@ def make(out):
                    os.path.join(src, "sub", "deeper", "c.txt")))
     _run("makensis", "-V1", os.path.join(nsis, "setup.nsi"))
     shutil.rmtree(nsis)
+
+    _put(os.path.join(base, "stored.rar"),
+         rar5([("sub", None, 0), ("sub/deeper", None, 0), ("a.txt", files["a.txt"], 0),
+               ("sub/b.bin", files["sub/b.bin"], 0),
+               ("sub/deeper/c.txt", files["sub/deeper/c.txt"], 0)]))
+    # A compressed entry (method 3) between two stored ones, for a codec library without RAR's
+    # decompressor: the entry fails on its own and the others come out.
+    _put(os.path.join(base, "method.rar"),
+         rar5([("a.txt", files["a.txt"], 0), ("packed.bin", b"\x55" * 300, 3),
+               ("sub/deeper/c.txt", files["sub/deeper/c.txt"], 0)]))
 
     # TAR entries that try to leave the target folder, between two good ones; and a name long
     # enough that its target reaches the path limit.

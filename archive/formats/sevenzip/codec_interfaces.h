@@ -40,6 +40,8 @@ constexpr SVekGuid FormatId(uint8_t id) {
 }
 constexpr SVekGuid kFormat7z = FormatId(0x07);
 constexpr SVekGuid kFormatSplit = FormatId(0xEA);
+constexpr SVekGuid kFormatRar = FormatId(0x03);
+constexpr SVekGuid kFormatRar5 = FormatId(0xCC);
 
 // PROPVARIANT: a 2-byte type, 6 reserved bytes, then an 8-byte union.
 enum : uint16_t {

@@ -24,7 +24,7 @@ constexpr int kThreadAnsiCodePage = 3;
 }  // namespace
 
 CVek7Zip::CVek7Zip(const SVekGuid* formatId, const wchar_t* libraryPath)
-    : m_formatId(formatId != nullptr ? *formatId : kFormat7z) {
+    : m_formatId(formatId != nullptr ? *formatId : kFormat7z), m_formatArchiveId(m_formatId) {
     LoadCodecLibrary(libraryPath);
 }
 
@@ -85,7 +85,26 @@ int CVek7Zip::ReadDirectory() {
 
     bool damaged = false;
     const uint64_t maxStart = kMaxStartSearch;
-    if (m_formatArchive->Open(m_inputStream, &maxStart, this) != kOk) {
+    HRESULT opened = m_formatArchive->Open(m_inputStream, &maxStart, this);
+    if (opened != kOk && !m_passwordAsked && m_formatId == kFormatRar) {
+        // "Rar!" starts both RAR generations; the library reads each with its own format.
+        const SVekGuid other = m_formatArchiveId == kFormatRar5 ? kFormatRar : kFormatRar5;
+        IInArchive* second = m_library.CreateArchive(other);
+        if (second != nullptr) {
+            m_inputStream->Seek(0, 0, nullptr);
+            if (second->Open(m_inputStream, &maxStart, this) == kOk) {
+                m_formatArchive->Close();
+                m_formatArchive->Release();
+                m_formatArchive = second;
+                m_formatArchiveId = other;
+                opened = kOk;
+            } else {
+                second->Close();
+                second->Release();
+            }
+        }
+    }
+    if (opened != kOk) {
         if (m_passwordAsked) {
             // Encrypted names: the host asks for the password and opens again.
             m_encrypted = 1;
@@ -493,7 +512,12 @@ HRESULT CVek7Zip::SetOperationResult(int32_t result) {
     if (m_sink != nullptr && !refused) {
         m_sink->OnCompleteEntry(static_cast<int>(m_entryError));
     }
-    if (m_currentEntry != nullptr && m_currentOutput != nullptr) {
+    if (m_currentEntry != nullptr && m_currentOutput != nullptr && m_entryError != 0 &&
+        m_currentOutput->GetWrittenSize() == 0) {
+        // A failed entry that wrote nothing leaves no empty file behind.
+        ReleaseOutput();
+        vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
+    } else if (m_currentEntry != nullptr && m_currentOutput != nullptr) {
         if (m_currentEntry->modifyTime != 0) {
             m_currentOutput->SetModifyTime(m_currentEntry->modifyTime);
         }

@@ -72,6 +72,7 @@ class CVek7Zip : public CVekExtractorImpl,
     void FailEntry(unsigned code, bool stopLaterEntries);
 
     SVekGuid m_formatId;
+    SVekGuid m_formatArchiveId;  // the format m_formatArchive was made for (RAR: 4 or 5)
     sevenzip::CCodecLibrary m_library;
     sevenzip::IInArchive* m_formatArchive = nullptr;
     sevenzip::IInArchive* m_innerArchive = nullptr;
