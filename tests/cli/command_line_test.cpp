@@ -444,6 +444,63 @@ TEST(KoreanFormatsCommandLine, ListAndExtract) {
     }
 }
 
+// The formats read through the 7-Zip codec library, through the whole program.
+TEST(CodecFormatsCommandLine, ListAndExtract) {
+    struct Case {
+        const char* archive;
+        const char* listed;
+        // extracted file -> file of codec/src it must equal; empty: the whole tree
+        std::vector<std::pair<std::string, std::string>> files;
+    };
+    const std::vector<std::pair<std::string, std::string>> three = {
+        {"a.txt", "a.txt"}, {"sub/b.bin", "sub/b.bin"}, {"sub/deeper/c.txt", "sub/deeper/c.txt"}};
+    const Case cases[] = {
+        {"solid.7z", "sub/deeper/c.txt", {}},
+        {"split.7z.001", "empty folder", {}},
+        {"seven.tar", "a.txt", {}},
+        {"image.iso", "sub/b.bin", {}},
+        {"files.cab", "sub/b.bin", three},
+        {"files.lzh", "sub/deeper/c.txt", three},
+        {"stored.rar", "sub/b.bin", three},
+        {"setup.exe", "c.txt", {{"a.txt", "a.txt"}, {"c.txt", "sub/deeper/c.txt"}}},
+    };
+    ScratchFolder root;
+    const fs::path source = FixtureNative(L"codec\\src");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        std::string path = Utf8(FixtureNative(L"codec") / c.archive);
+        RunResult run = Marlox(root.Path(), {"list", path});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(std::string("\n") + c.listed), std::string::npos) << run.out;
+        std::string target = std::string("out-") + c.archive;
+        run = Marlox(root.Path(), {"extract", "-o", target, path});
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (c.files.empty()) {
+            EXPECT_EQ(CompareTrees(source, root.Path() / target), "");
+            continue;
+        }
+        for (const auto& [name, original] : c.files) {
+            EXPECT_TRUE(ReadFileBytes(root.Path() / target / name) ==
+                        ReadFileBytes(source / original))
+                << name;
+        }
+    }
+    // Encrypted 7z: asked for and refused; damaged: told.
+    RunResult run = Marlox(root.Path(), {"extract", "-o", "locked", "-p", "wrong",
+                                         Utf8(FixtureNative(L"codec") / "aes.7z")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("(error 33)"), std::string::npos) << run.err;
+    run = Marlox(root.Path(),
+                 {"extract", "-o", "names", Utf8(FixtureNative(L"codec") / "aes-names.7z")},
+                 "secret\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(CompareTrees(source, root.Path() / "names"), "");
+    run = Marlox(root.Path(),
+                 {"extract", "-o", "damaged", Utf8(FixtureNative(L"codec") / "damaged.7z")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("(error 53)"), std::string::npos) << run.err;
+}
+
 TEST_F(CommandLine, ProgressLineOnATerminal) {
     if (Shell(Root(), "script -qec true /dev/null").status != 0) {
         GTEST_SKIP() << "no script program to give marlox a terminal";
