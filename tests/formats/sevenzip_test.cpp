@@ -320,12 +320,17 @@ TEST(CodecBridge, PathLimitAndDamage) {
     }
     // Damaged data: 53 for the entry and nothing after it; a lost directory: the open fails
     // or shows what it could read as damaged.
-    {
+    for (const wchar_t* name : {L"damaged.7z", L"damaged.rar"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
         ScratchFolder target;
-        Outcome run = OpenAndExtract(Codec(L"damaged.7z"), target);
+        Outcome run = OpenAndExtract(Codec(name), target);
         ASSERT_EQ(run.opened, 1);
         EXPECT_EQ(run.extracted, 0);
         EXPECT_EQ(run.errors, std::vector<int>{VEKERR_DAMAGED_OR_VOLUME_MISSING});
+        if (std::wstring(name) == L"damaged.rar") {
+            // a.txt is the damaged one; the files stored after it are not written.
+            EXPECT_FALSE(fs::exists(target.Path() / "sub" / "b.bin"));
+        }
     }
     {
         ScratchFolder target;

@@ -131,6 +131,11 @@ def make(out):
          rar5([("sub", None, 0), ("sub/deeper", None, 0), ("a.txt", files["a.txt"], 0),
                ("sub/b.bin", files["sub/b.bin"], 0),
                ("sub/deeper/c.txt", files["sub/deeper/c.txt"], 0)]))
+    # The same with one byte of a.txt's stored data changed: its CRC no longer matches.
+    with open(os.path.join(base, "stored.rar"), "rb") as f:
+        damaged_rar = bytearray(f.read())
+    damaged_rar[damaged_rar.index(files["a.txt"][:64]) + 100] ^= 0x01
+    _put(os.path.join(base, "damaged.rar"), bytes(damaged_rar))
     # A compressed entry (method 3) between two stored ones, for a codec library without RAR's
     # decompressor: the entry fails on its own and the others come out.
     _put(os.path.join(base, "method.rar"),
