@@ -332,6 +332,13 @@ TEST(CodecBridge, PathLimitAndDamage) {
             EXPECT_FALSE(fs::exists(target.Path() / "sub" / "b.bin"));
         }
     }
+    // A TAR whose open fails after an item was read (this crashed inside the library when the
+    // failed archive was asked for its items).
+    {
+        ScratchFolder target;
+        Outcome run = OpenAndExtract(Codec(L"broken-header.tar"), target);
+        EXPECT_EQ(run.opened, 0);
+    }
     {
         ScratchFolder target;
         Outcome run = OpenAndExtract(Codec(L"cut.7z"), target);

@@ -152,3 +152,9 @@ def make(out):
         _tar_member(tar, "good2.txt", b"two\n")
     with tarfile.open(os.path.join(base, "long.tar"), "w", format=tarfile.GNU_FORMAT) as tar:
         _tar_member(tar, "d" * 100 + "/" + "n" * 150 + ".txt", b"long\n")
+    # Its second header broken (a zero inside the size field): the library's TAR reader fails
+    # the open after it has read the long name, and must not be asked for items afterwards.
+    with open(os.path.join(base, "long.tar"), "rb") as f:
+        broken = bytearray(f.read())
+    broken[1024 + 130] = 0
+    _put(os.path.join(base, "broken-header.tar"), bytes(broken))

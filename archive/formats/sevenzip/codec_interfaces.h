@@ -95,7 +95,10 @@ enum : PROPID {
     kpidSolid = 13,
     kpidEncrypted = 15,
     kpidCRC = 19,
+    kpidErrorFlags = 71,
 };
+// Bits of kpidErrorFlags.
+constexpr uint32_t kErrorFlagDataAfterEnd = 0x40;
 // Properties the volume callback answers.
 enum : PROPID {
     kpidVolumeName = 4,

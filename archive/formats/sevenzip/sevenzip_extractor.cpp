@@ -113,10 +113,21 @@ int CVek7Zip::ReadDirectory() {
             }
             return 1;
         }
+        // After a failed open the library's archive must not be asked for its items: it has
+        // let go of its stream, and a handler that reads items lazily (TAR) would read from
+        // nothing. What it read before failing only decides the code.
         uint32_t count = 0;
-        if (m_formatArchive->GetNumberOfItems(&count) != kOk || count == 0) {
-            return 0;
+        if (m_formatArchive->GetNumberOfItems(&count) == kOk && count != 0) {
+            m_lastError = VEKERR_OPENED_WITH_ERRORS;
         }
+        m_formatArchive->Close();
+        return 0;
+    }
+    // A damaged archive the library could read in part opens with error flags: listed, and
+    // shown as damaged. Data after the archive's end alone harms no entry.
+    CPropVariant errors(m_library);
+    m_formatArchive->GetArchiveProperty(kpidErrorFlags, &errors.value);
+    if (errors.value.vt == VT_UI4 && (errors.value.ulVal & ~kErrorFlagDataAfterEnd) != 0) {
         m_lastError = VEKERR_OPENED_WITH_ERRORS;
         damaged = true;
     }
