@@ -462,6 +462,7 @@ TEST(CodecFormatsCommandLine, ListAndExtract) {
         {"files.cab", "sub/b.bin", three},
         {"files.lzh", "sub/deeper/c.txt", three},
         {"stored.rar", "sub/b.bin", three},
+        {"stored4.rar", "sub/deeper/c.txt", three},
         {"setup.exe", "c.txt", {{"a.txt", "a.txt"}, {"c.txt", "sub/deeper/c.txt"}}},
     };
     ScratchFolder root;

@@ -131,7 +131,9 @@ TEST(CodecBridge, EveryFormatExtractsWhatWentIn) {
         {L"split.7z.001", VEK_FORMAT_SPLIT, 8, true, {}},
         {L"files.cab", VEK_FORMAT_CAB, 3, false, three},
         {L"files.lzh", VEK_FORMAT_LZH, 5, false, three},
-        // RAR 5, written by our own writer (stored entries): the library's other RAR format.
+        // RAR 4 and RAR 5 (the library's second RAR format), written by small writers of ours
+        // (stored entries).
+        {L"stored4.rar", VEK_FORMAT_RAR, 5, false, three},
         {L"stored.rar", VEK_FORMAT_RAR, 5, false, three},
         {L"setup.exe",
          VEK_FORMAT_NSIS,

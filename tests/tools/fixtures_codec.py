@@ -71,6 +71,28 @@ def rar5(entries):
     return out + _rar5_header(5, _vint(0))
 
 
+# ---- RAR 4 (the format before RAR 5), stored entries likewise --------------------------------
+
+def _rar4_block(kind, flags, body, add=b""):
+    rest = struct.pack("<BHH", kind, flags, 7 + len(body)) + body
+    return struct.pack("<H", zlib.crc32(rest) & 0xFFFF) + rest + add
+
+
+def rar4(entries):
+    dos_time = (2020 - 1980) << 25 | 9 << 21 | 13 << 16 | 21 << 11 | 26 << 5 | 20
+    out = b"Rar!\x1a\x07\x00" + _rar4_block(0x73, 0, bytes(6))
+    for name, data in entries:
+        raw = name.replace("/", "\\").encode("ascii")
+        folder = data is None
+        data = data or b""
+        # 0x8000: sizes follow; 0xE0: a folder; version 2.0, method 0x30 stores.
+        flags = 0x8000 | (0xE0 if folder else 0)
+        body = struct.pack("<IIBIIBBHI", len(data), len(data), 2, zlib.crc32(data), dos_time, 20,
+                           0x30, len(raw), 0x10 if folder else 0x20) + raw
+        out += _rar4_block(0x74, flags, body, data)
+    return out + _rar4_block(0x7B, 0, b"")
+
+
 def make(out):
     base = os.path.join(out, "codec")
     shutil.rmtree(base, ignore_errors=True)
@@ -131,6 +153,9 @@ def make(out):
          rar5([("sub", None, 0), ("sub/deeper", None, 0), ("a.txt", files["a.txt"], 0),
                ("sub/b.bin", files["sub/b.bin"], 0),
                ("sub/deeper/c.txt", files["sub/deeper/c.txt"], 0)]))
+    _put(os.path.join(base, "stored4.rar"),
+         rar4([("sub", None), ("sub/deeper", None), ("a.txt", files["a.txt"]),
+               ("sub/b.bin", files["sub/b.bin"]), ("sub/deeper/c.txt", files["sub/deeper/c.txt"])]))
     # The same with one byte of a.txt's stored data changed: its CRC no longer matches.
     with open(os.path.join(base, "stored.rar"), "rb") as f:
         damaged_rar = bytearray(f.read())
