@@ -77,6 +77,18 @@ int CVekExtractorImpl::FinishDecoding(SVekEntry* entry, IVekInStream* input, int
     return 1;
 }
 
+int CVekExtractorImpl::FinishWithCrc(const SVekEntry* entry, uint32_t crc) {
+    if (!m_crypto.FinishDecryption()) {
+        m_lastError = m_crypto.errorCode;
+        return 0;
+    }
+    if (crc != entry->crc) {
+        m_lastError = VEKERR_CRC;
+        return 0;
+    }
+    return 1;
+}
+
 int CVekExtractorImpl::WriteDecoded(IVekOutStream* output, const void* data, unsigned count) {
     unsigned written = 0;
     if (count > 0 && (!output->Write(data, count, &written) || written != count)) {

@@ -84,6 +84,10 @@ class CVekExtractorImpl : public IVekExtractor {
     // remaining: stored bytes the decoder left unread; streamFilters: the input decrypts them.
     int FinishDecoding(SVekEntry* entry, IVekInStream* input, int64_t remaining, bool streamFilters,
                        uint32_t crc);
+    // The epilogue of a format's own decoder whose data carries no check of its own (ALZ's
+    // bzip2 variant, BH's -lh5-): decryption finished, then the CRC compared even when it is 0,
+    // since the entry's CRC is the only check there is.
+    int FinishWithCrc(const SVekEntry* entry, uint32_t crc);
     const char* GetPassword() const { return m_crypto.GetPassword(); }
 
     int m_codePage = 0;

@@ -319,15 +319,5 @@ int CVekUnAlz::DecodeAlzBzip2(SVekEntry* entry, IVekInStream* input, IVekOutStre
             return 0;
         }
     }
-    if (!m_crypto.FinishDecryption()) {
-        m_lastError = m_crypto.errorCode;
-        return 0;
-    }
-    // The entry's CRC is the only check of the variant's output, so it is compared even when
-    // it is 0.
-    if (crc != entry->crc) {
-        m_lastError = VEKERR_CRC;
-        return 0;
-    }
-    return 1;
+    return FinishWithCrc(entry, crc);
 }

@@ -180,14 +180,5 @@ int CVekUnBH::DecodeBhMethod1(SVekEntry* entry, IVekInStream* input, IVekOutStre
             return 0;
         }
     }
-    if (!m_crypto.FinishDecryption()) {
-        m_lastError = m_crypto.errorCode;
-        return 0;
-    }
-    // Compared also when the entry's CRC is 0: the header always carries one.
-    if (crc != entry->crc) {
-        m_lastError = VEKERR_CRC;
-        return 0;
-    }
-    return 1;
+    return FinishWithCrc(entry, crc);
 }
