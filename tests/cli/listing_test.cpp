@@ -43,8 +43,11 @@ TEST(CliListing, EntryColumns) {
                    L"AES-128", L"-R-A"}));
     EXPECT_EQ(cli::DescribeEntry(*folder, VEK_FORMAT_ZIP),
               (Row{L"dir\\", L"", L"", L"", L"-", L"", L"-", L"D-H-"}));
-    EXPECT_EQ(cli::DescribeEntry(*odd, VEK_FORMAT_7Z),
+    EXPECT_EQ(cli::DescribeEntry(*odd, VEK_FORMAT_EGG),
               (Row{L"x", L"5", L"0", L"", L"-", L"999", L"Encrypted", L"----"}));
+    // The codec library is not asked for packed sizes and methods.
+    EXPECT_EQ(cli::DescribeEntry(*odd, VEK_FORMAT_7Z),
+              (Row{L"x", L"5", L"-", L"", L"-", L"-", L"Encrypted", L"----"}));
     EXPECT_EQ(cli::DescribeEntry(*gz, VEK_FORMAT_ZIP)[5], L"Stored");
     EXPECT_EQ(cli::DescribeEntry(*gz, VEK_FORMAT_GZIP)[5], L"Deflate");
     EXPECT_EQ(cli::DescribeEntry(*bz, VEK_FORMAT_BZIP2)[1], L"?");
