@@ -13,6 +13,7 @@
 #include "archive/core/errors.h"
 #include "archive/core/extractor_factory.h"
 #include "archive/core/format_detection.h"
+#include "archive/core/text_conversion.h"
 #include "archive/formats/sevenzip/sevenzip_extractor.h"
 #include "support/scratch.h"
 #include "support/test_extractor.h"
@@ -238,6 +239,21 @@ TEST(CodecBridge, Passwords) {
         }
         EXPECT_EQ(files, 0);
     }
+}
+
+// The password reaches the library as UTF-16 from the system's ANSI code page (949 on Korean
+// Windows, the locale's UTF-8 on Linux), so a Korean password typed by the user works.
+TEST(CodecBridge, KoreanPassword) {
+    REQUIRE_CODEC_LIBRARY();
+    char* typed = ToMultiByteString(L"\uD55C\uAE00\uC554\uD638", 0);
+    ASSERT_NE(typed, nullptr);
+    ScratchFolder target;
+    Outcome run = OpenAndExtract(Codec(L"korean-password.7z"), target, typed);
+    delete[] typed;
+    ASSERT_EQ(run.opened, 1);
+    EXPECT_EQ(run.listed, 8);
+    EXPECT_EQ(run.extracted, 1);
+    EXPECT_EQ(CompareTrees(FixtureNative(L"codec\\src"), target.Path()), "");
 }
 
 TEST(CodecBridge, OnlyTheSelectedEntriesAreWritten) {

@@ -23,8 +23,10 @@ def _put(path, data):
 
 
 def _run(*command, cwd=None):
+    # A UTF-8 locale, so that 7zz reads a Korean password from its arguments as Korean.
+    env = dict(os.environ, LC_ALL="C.UTF-8")
     subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+                   stderr=subprocess.DEVNULL, env=env)
 
 
 def _tar_member(tar, name, data, kind=tarfile.REGTYPE):
@@ -122,6 +124,7 @@ def make(out):
     seven("nonsolid.7z", "-ms=off", "-m0=lzma2")
     seven("aes.7z", "-psecret", "-ms=off")
     seven("aes-names.7z", "-psecret", "-mhe=on")
+    seven("korean-password.7z", "-p" + KOREAN + "\uc554\ud638", "-mhe=on")  # 한글암호
     seven("split.7z", "-v20k", "-ms=on", "-mx=0")
     seven("seven.tar", "-ttar")
 
