@@ -31,6 +31,22 @@ std::wstring ProgramFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+// The folder an installed 7-Zip recorded under its registry key, with a trailing '\'.
+std::wstring InstalledCodecFolder(HKEY root, const wchar_t* value) {
+    wchar_t folder[MAX_PATH];
+    DWORD size = sizeof(folder);
+    if (::RegGetValueW(root, L"SOFTWARE\\7-Zip", value, RRF_RT_REG_SZ, nullptr, folder, &size) !=
+            ERROR_SUCCESS ||
+        folder[0] == L'\0') {
+        return std::wstring();
+    }
+    std::wstring path(folder);
+    if (path.back() != L'\\' && path.back() != L'/') {
+        path += L'\\';
+    }
+    return path;
+}
+
 }  // namespace
 
 LibraryHandle LoadLibraryFile(const wchar_t* path) {
@@ -61,12 +77,24 @@ void FreeLibraryFile(LibraryHandle library) {
 
 std::vector<std::wstring> CodecLibraryCandidates() {
     std::vector<std::wstring> candidates;
-    std::wstring folder = ProgramFolder();
+    // Beside the program, then where the system's safe search finds it, then the folder of an
+    // installed 7-Zip (its setup records it; the library is not on any search path there).
+    std::vector<std::wstring> folders = {ProgramFolder()};
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (const wchar_t* value : {L"Path64", L"Path"}) {
+            folders.push_back(InstalledCodecFolder(root, value));
+        }
+    }
     for (const wchar_t* name : {L"7z.dll", L"7z64.dll"}) {
-        if (!folder.empty()) {
-            candidates.push_back(folder + name);
+        if (!folders[0].empty()) {
+            candidates.push_back(folders[0] + name);
         }
         candidates.push_back(name);
+        for (size_t i = 1; i < folders.size(); ++i) {
+            if (!folders[i].empty()) {
+                candidates.push_back(folders[i] + name);
+            }
+        }
     }
     return candidates;
 }
