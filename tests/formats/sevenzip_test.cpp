@@ -294,6 +294,31 @@ TEST(CodecBridge, OnlyTheSelectedEntriesAreWritten) {
     bridge->SetProgressSink(nullptr);
 }
 
+// The host's cancel reaches the library as a failure: nothing after the cancelled entry, and
+// the cancelled entry leaves no empty file.
+TEST(CodecBridge, CancelStopsTheLibrary) {
+    REQUIRE_CODEC_LIBRARY();
+    std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_7Z));
+    ASSERT_EQ(bridge->OpenFile(Codec(L"nonsolid.7z").c_str()), 1);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    auto* recording = static_cast<RecordingSink*>(sink.Get());
+    recording->cancelAtStart = L"a.txt";
+    bridge->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    EXPECT_EQ(bridge->ExtractAllItemsTo(target.Wide().c_str()), 0);
+    bridge->SetProgressSink(nullptr);
+    EXPECT_FALSE(fs::exists(target.Path() / "a.txt"));
+    EXPECT_FALSE(fs::exists(target.Path() / "sub" / "b.bin"));
+    int startsAfter = 0;
+    bool cancelled = false;
+    for (const SinkCall& call : recording->calls) {
+        startsAfter += cancelled && call.kind == "start";
+        cancelled = cancelled || (call.kind == "start" && call.name == L"a.txt");
+    }
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(startsAfter, 0);
+}
+
 TEST(CodecBridge, NothingIsWrittenOutsideTheTarget) {
     REQUIRE_CODEC_LIBRARY();
     ScratchFolder root;
