@@ -44,7 +44,9 @@ LibraryHandle LoadLibraryFile(const wchar_t* path) {
     if (native.empty() || native.find('/') == std::string::npos) {
         return nullptr;
     }
-    return ::dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept in memory once loaded: a library that has started threads of its own must not be
+    // unmapped under them, and loading it again for every archive would only cost time.
+    return ::dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 void* FindLibrarySymbol(LibraryHandle library, const char* name) {
