@@ -40,22 +40,6 @@ std::wstring FormatTime(int64_t unixSeconds) {
     return text;
 }
 
-bool IsCodecLibraryFormat(int formatType) {
-    switch (formatType) {
-        case VEK_FORMAT_LZH:
-        case VEK_FORMAT_RAR:
-        case VEK_FORMAT_7Z:
-        case VEK_FORMAT_TAR:
-        case VEK_FORMAT_CAB:
-        case VEK_FORMAT_ISO:
-        case VEK_FORMAT_SPLIT:
-        case VEK_FORMAT_NSIS:
-            return true;
-        default:
-            return false;
-    }
-}
-
 std::wstring FormatMethod(int32_t method, int formatType) {
     if (method == 0 && formatType == VEK_FORMAT_GZIP) {
         return L"Deflate";
@@ -142,7 +126,7 @@ size_t DisplayWidth(const std::wstring& text) {
 std::vector<std::wstring> DescribeEntry(const SVekEntry& entry, int formatType) {
     bool knownSize = !entry.IsFolder() && entry.size != VEK_UNKNOWN_SIZE;
     // The 7-Zip codec library is not asked for packed sizes and methods: unknown, not 0.
-    bool codec = IsCodecLibraryFormat(formatType);
+    bool codec = CodecLibraryFormat(formatType) != 0;
     return {
         entry.name != nullptr ? entry.name : L"",
         knownSize ? std::to_wstring(entry.size) : (entry.IsFolder() ? L"" : L"?"),

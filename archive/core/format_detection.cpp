@@ -127,3 +127,26 @@ int ScanSelfExtractor(IVekInStream* stream) {
     }
     return ScanBuffer(buffer.get(), n - 18);
 }
+
+int CodecLibraryFormat(int formatType) {
+    switch (formatType) {
+        case VEK_FORMAT_LZH:
+            return 0x06;
+        case VEK_FORMAT_RAR:
+            return 0x03;
+        case VEK_FORMAT_7Z:
+            return 0x07;
+        case VEK_FORMAT_TAR:
+            return 0xEE;
+        case VEK_FORMAT_CAB:
+            return 0x08;
+        case VEK_FORMAT_ISO:
+            return 0xE7;
+        case VEK_FORMAT_SPLIT:
+            return 0xEA;
+        case VEK_FORMAT_NSIS:
+            return 0x09;
+        default:
+            return 0;
+    }
+}

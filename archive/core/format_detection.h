@@ -33,5 +33,9 @@ int MatchSignature(const uint8_t* probe);
 // last '.', or null. Reads at most 16 + 16 + 1024 bytes, or 614,400 for a program file.
 int DetectFormat(IVekInStream* stream, const wchar_t* extension);
 
+// The 7-Zip codec library's number for a format it reads for us (the ff of its class identifier
+// {23170F69-40C1-278A-1000-000110ff0000}); 0 for the formats the library reads itself.
+int CodecLibraryFormat(int formatType);
+
 // Looks for an archive inside a self-extracting program's first 614,400 bytes.
 int ScanSelfExtractor(IVekInStream* stream);
