@@ -167,12 +167,8 @@ int CVekExtractorImpl::ExtractItemsTo(const int* indices, unsigned count, const 
     if (indices == nullptr || folder == nullptr) {
         return 0;
     }
-    std::wstring base(folder);
-    if (base.empty() || base.back() != L'\\') {
-        base += L'\\';
-    }
-    // Checked with the separator in place, so that a folder ending in ".." is caught too.
-    if (base.find(L"../") != std::wstring::npos || base.find(L"..\\") != std::wstring::npos) {
+    std::wstring base;
+    if (!TargetFolderWithSeparator(folder, base)) {
         m_lastError = VEKERR_UNSAFE_FOLDER;
         return 0;
     }

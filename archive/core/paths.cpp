@@ -126,3 +126,11 @@ bool IsUnsafeEntryName(const wchar_t* name) {
     }
     return false;
 }
+
+bool TargetFolderWithSeparator(const wchar_t* folder, std::wstring& base) {
+    base = folder;
+    if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) {
+        base += L'\\';
+    }
+    return base.find(L"../") == std::wstring::npos && base.find(L"..\\") == std::wstring::npos;
+}

@@ -17,6 +17,10 @@ constexpr size_t VEK_MAX_FOLDER_PATH = 260;
 // separator gets all of its folders.
 bool CreateFolderPath(const wchar_t* path);
 
+// The extraction target folder with its trailing separator; false when it would lead out of
+// itself through a ".." component (checked with the separator in place, so "C:\x\.." counts).
+bool TargetFolderWithSeparator(const wchar_t* folder, std::wstring& base);
+
 // Whether an entry name would write outside the folder it is extracted into, or into a device:
 // a ".." component, a leading separator, a drive prefix, or a component that Windows takes as a
 // reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with or without an extension).

@@ -108,7 +108,7 @@ int CVek7Zip::ReadDirectory() {
         if (m_passwordAsked) {
             // Encrypted names: the host asks for the password and opens again.
             m_encrypted = 1;
-            if (GetPassword() != nullptr && *GetPassword() != '\0') {
+            if (HasPassword()) {
                 m_lastError = VEKERR_WRONG_PASSWORD;
             }
             return 1;
@@ -137,7 +137,7 @@ int CVek7Zip::ReadDirectory() {
     // archive), and those are listed as they are.
     if (m_formatId == kFormatSplit && OpenInnerArchive() && m_currentArchive == nullptr) {
         m_encrypted = 1;
-        if (GetPassword() != nullptr && *GetPassword() != '\0') {
+        if (HasPassword()) {
             m_lastError = VEKERR_WRONG_PASSWORD;
         }
         return 1;
@@ -313,13 +313,10 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
     if (folder == nullptr) {
         return 0;
     }
-    std::wstring base(folder);
-    if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) {
-        base += L'\\';
-    }
-    // The codec library drives the entries itself; the checks the extraction loop makes on
-    // its own target folder are made here before it starts.
-    if (base.find(L"../") != std::wstring::npos || base.find(L"..\\") != std::wstring::npos) {
+    // The codec library drives the entries itself; the extraction loop's rule for the target
+    // folder is applied here before it starts.
+    std::wstring base;
+    if (!TargetFolderWithSeparator(folder, base)) {
         m_lastError = VEKERR_UNSAFE_FOLDER;
         return 0;
     }
@@ -342,7 +339,7 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
         return 1;
     }
 
-    m_targetFolder = folder;
+    m_targetFolder = base;
     m_lastResult = 0;
     m_lastIndex = -1;
     HRESULT result = m_currentArchive->Extract(m_selection.data(),
@@ -407,20 +404,15 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     if (entry->name == nullptr || IsUnsafeEntryName(entry->name)) {
         FailEntry(VEKERR_UNSAFE_FOLDER, false);
         m_currentEntry = nullptr;
-        m_entryError = VEKERR_UNSAFE_FOLDER;
         AddRef();
         *out = static_cast<ISequentialOutStream*>(this);
         return kOk;
     }
+    // The target folder ends with its separator; a whole path of 260 or more stays empty.
     std::wstring path;
-    const std::wstring& folder = m_targetFolder;
-    size_t nameLength = std::char_traits<wchar_t>::length(entry->name);
-    if (folder.size() + nameLength + 1 < VEK_MAX_FOLDER_PATH) {
-        path = folder;
-        if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) {
-            path += L'\\';
-        }
-        path += entry->name;
+    if (m_targetFolder.size() + std::char_traits<wchar_t>::length(entry->name) <
+        VEK_MAX_FOLDER_PATH) {
+        path = m_targetFolder + entry->name;
     }
 
     if (entry->IsFolder()) {
@@ -448,7 +440,6 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     }
 
     BeginEntry(entry);
-    m_entryError = m_lastError;
     if (m_skip || m_cancel) {
         // Nothing was written: the empty file goes again.
         bool created = m_currentOutput != nullptr;
@@ -495,9 +486,7 @@ HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
 
 HRESULT CVek7Zip::SetOperationResult(int32_t result) {
     if (!m_skip && result != kOpOk) {
-        const char* password = GetPassword();
-        bool noPassword = password == nullptr || *password == '\0';
-        unsigned passwordCode = noPassword ? VEKERR_NO_PASSWORD : VEKERR_WRONG_PASSWORD;
+        unsigned passwordCode = HasPassword() ? VEKERR_WRONG_PASSWORD : VEKERR_NO_PASSWORD;
         switch (result) {
             case kOpUnsupportedMethod:
                 // The entry was not decoded: a failure, even though later entries may be fine.
@@ -589,8 +578,7 @@ HRESULT CVek7Zip::CryptoGetTextPassword(BSTR* password) {
         return kFail;
     }
     *password = nullptr;
-    const char* typed = GetPassword();
-    if (typed == nullptr || *typed == '\0') {
+    if (!HasPassword()) {
         if (!m_targetFolder.empty()) {
             // Asked while extracting: the library gives up on the rest without a result for
             // the entry it was about to decode, the next selected one.
@@ -606,6 +594,7 @@ HRESULT CVek7Zip::CryptoGetTextPassword(BSTR* password) {
         return kFail;
     }
     std::wstring wide;
+    const char* typed = GetPassword();
     if (!vek::platform::MultiByteToWide(kThreadAnsiCodePage, typed,
                                         std::char_traits<char>::length(typed), wide)) {
         return kFail;

@@ -67,6 +67,7 @@ class CVek7Zip : public CVekExtractorImpl,
     bool OpenInnerArchive();
     void ReadEntries(uint32_t count);
     bool IsSelected(uint32_t index) const;
+    bool HasPassword() const { return GetPassword() != nullptr && *GetPassword() != '\0'; }
     void ReleaseOutput();
     // An entry's failure: told to the sink with the entry's name, and the run's result is 0.
     void FailEntry(unsigned code, bool stopLaterEntries);
