@@ -185,6 +185,37 @@ TEST(CodecBridge, ListingFacts) {
     EXPECT_TRUE(sawB);
 }
 
+// Code page 65002 has no narrow form: every entry still keeps the wide name the library gave,
+// and the entries come out side by side rather than over one another.
+TEST(CodecBridge, NamesSurviveACodePageWithoutNarrowForm) {
+    REQUIRE_CODEC_LIBRARY();
+    const std::pair<const wchar_t*, int> archives[] = {{L"solid.7z", VEK_FORMAT_7Z},
+                                                       {L"seven.tar", VEK_FORMAT_TAR}};
+    for (const auto& [name, type] : archives) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        std::vector<std::wstring> expected;
+        {
+            std::unique_ptr<IVekExtractor> plain(CreateExtractor(type));
+            plain->SetCodePage(65001);
+            ASSERT_EQ(plain->OpenFile(Codec(name).c_str()), 1);
+            for (int i = 0; i < plain->GetEntryList()->count; ++i) {
+                expected.push_back(plain->GetEntryList()->At(i)->name);
+            }
+        }
+        std::unique_ptr<IVekExtractor> bridge(CreateExtractor(type));
+        bridge->SetCodePage(65002);
+        ASSERT_EQ(bridge->OpenFile(Codec(name).c_str()), 1);
+        std::vector<std::wstring> names;
+        for (int i = 0; i < bridge->GetEntryList()->count; ++i) {
+            names.push_back(bridge->GetEntryList()->At(i)->name);
+        }
+        EXPECT_EQ(names, expected);
+        ScratchFolder target;
+        EXPECT_EQ(bridge->ExtractAllItemsTo(target.Wide().c_str()), 1);
+        EXPECT_EQ(CompareTrees(FixtureNative(L"codec\\src"), target.Path()), "");
+    }
+}
+
 TEST(CodecBridge, SplitSetReportsEachVolume) {
     REQUIRE_CODEC_LIBRARY();
     ScratchFolder target;

@@ -202,13 +202,14 @@ void CVek7Zip::ReadEntries(uint32_t count) {
         }
         CPropVariant path(m_library);
         m_currentArchive->GetProperty(index, kpidPath, &path.value);
-        bool named = false;
+        // The wide name is what counts: a code page without a narrow form (decomposed UTF-8)
+        // fails only the narrow copy, and the entry keeps its own name.
         if (path.value.vt == VT_BSTR && path.value.bstrVal != nullptr) {
-            named = entry->SetName(path.value.bstrVal, m_codePage) != 0;
+            entry->SetName(path.value.bstrVal, m_codePage);
         } else if (path.value.vt == VT_LPSTR && path.value.pszVal != nullptr) {
-            named = entry->SetNameA(path.value.pszVal, m_codePage) != 0;
+            entry->SetNameA(path.value.pszVal, m_codePage);
         }
-        if (!named) {
+        if (entry->name == nullptr) {
             // A single stream without a stored name (a split set's joined file): the
             // archive's own name without its extension.
             wchar_t base[VEK_NAME_BUFFER];
