@@ -425,6 +425,21 @@ TEST(CodecBridge, PathLimitAndDamage) {
     }
 }
 
+// File times of 2^63 and more are no time at all: listed as unknown, and not applied.
+TEST(CodecBridge, TimesBeyondAnySystemAreUnknown) {
+    REQUIRE_CODEC_LIBRARY();
+    for (const wchar_t* name : {L"time-top.7z", L"time-half.7z"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_7Z));
+        ASSERT_EQ(bridge->OpenFile(Codec(name).c_str()), 1);
+        ASSERT_EQ(bridge->GetEntryList()->count, 1);
+        EXPECT_EQ(bridge->GetEntryList()->At(0)->modifyTime, 0);
+        ScratchFolder target;
+        EXPECT_EQ(bridge->ExtractAllItemsTo(target.Wide().c_str()), 1);
+        EXPECT_EQ(ReadFileBytes(target.Path() / "t.txt"), "timeless\n");
+    }
+}
+
 TEST(CodecBridge, WithoutTheLibraryOpenFailsWith769) {
     SVekGuid sevenZip = sevenzip::kFormat7z;
     CVek7Zip bridge(&sevenZip, L"\\nowhere\\no-such-codec-library");

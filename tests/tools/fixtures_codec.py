@@ -95,6 +95,22 @@ def rar4(entries):
     return out + _rar4_block(0x7B, 0, b"")
 
 
+def _patch_7z_header(path, old, new):
+    """Replaces bytes in a 7z archive's plain (uncompressed) header and fixes both CRCs."""
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    offset, size = struct.unpack_from("<QQ", data, 12)
+    start = 32 + offset
+    header = bytes(data[start:start + size])
+    assert header.count(old) == 1, "the header holds the value once"
+    header = header.replace(old, new)
+    data[start:start + size] = header
+    struct.pack_into("<I", data, 28, zlib.crc32(header))
+    struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])))
+    with open(path, "wb") as f:
+        f.write(bytes(data))
+
+
 def make(out):
     base = os.path.join(out, "codec")
     shutil.rmtree(base, ignore_errors=True)
@@ -186,3 +202,15 @@ def make(out):
         broken = bytearray(f.read())
     broken[1024 + 130] = 0
     _put(os.path.join(base, "broken-header.tar"), bytes(broken))
+
+    # Modification times of 2^63 and more, which no system time can hold.
+    for name, value in (("time-top.7z", 0xFFFFFFFFFFFFFFFF), ("time-half.7z", 1 << 63)):
+        times = os.path.join(base, "time-work")
+        _put(os.path.join(times, "t.txt"), b"timeless\n")
+        os.utime(os.path.join(times, "t.txt"), (1600000000, 1600000000))
+        _run("7zz", "a", "-bd", "-mhc=off", "-mtc=off", "-mta=off",
+             os.path.join(base, name), "t.txt", cwd=times)
+        shutil.rmtree(times)
+        filetime = (1600000000 + 11644473600) * 10000000
+        _patch_7z_header(os.path.join(base, name), struct.pack("<Q", filetime),
+                         struct.pack("<Q", value))

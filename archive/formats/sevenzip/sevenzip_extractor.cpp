@@ -1,6 +1,7 @@
 #include "archive/formats/sevenzip/sevenzip_extractor.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "archive/core/errors.h"
@@ -241,7 +242,10 @@ void CVek7Zip::ReadEntries(uint32_t count) {
         if (time.value.vt == VT_FILETIME) {
             uint64_t fileTime =
                 static_cast<uint64_t>(time.value.filetime.high) << 32 | time.value.filetime.low;
-            entry->modifyTime = FileTimeToUnixTime(static_cast<int64_t>(fileTime));
+            // A file time of 2^63 or more is no time any system holds: unknown.
+            if (fileTime <= static_cast<uint64_t>(INT64_MAX)) {
+                entry->modifyTime = FileTimeToUnixTime(static_cast<int64_t>(fileTime));
+            }
         }
         CPropVariant attributes(m_library);
         m_currentArchive->GetProperty(index, kpidAttrib, &attributes.value);
