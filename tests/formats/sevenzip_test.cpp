@@ -111,6 +111,37 @@ std::string FilesMatchSource(const fs::path& target,
     return "";
 }
 
+// The names the run's errors carried.
+std::set<std::wstring> NamedInErrors(const Outcome& run) {
+    std::set<std::wstring> names;
+    for (const SinkCall& call : run.calls) {
+        if (call.kind == "error") {
+            names.insert(call.name);
+        }
+    }
+    return names;
+}
+
+// Of the files the archive holds (source names with '/'), those not below target as they went
+// in, spelt as the library names entries.
+std::set<std::wstring> NotWritten(const fs::path& target, const std::vector<std::string>& files) {
+    std::set<std::wstring> missing;
+    for (const std::string& name : files) {
+        fs::path written = target / fs::u8path(name);
+        if (!fs::exists(written) || ReadFileBytes(written) != ReadFileBytes(Source(name))) {
+            wchar_t* converted = ToWideString(name.c_str(), 65001);
+            std::wstring wide = converted != nullptr ? converted : L"";
+            delete[] converted;
+            std::replace(wide.begin(), wide.end(), L'/', L'\\');
+            missing.insert(wide);
+        }
+    }
+    return missing;
+}
+
+const std::vector<std::string> kSourceFiles = {"a.txt", "sub/b.bin", "sub/deeper/c.txt",
+                                               "\xED\x95\x9C\xEA\xB8\x80.txt", "empty.txt"};
+
 TEST(CodecBridge, EveryFormatExtractsWhatWentIn) {
     REQUIRE_CODEC_LIBRARY();
     const std::string korean = "\xED\x95\x9C\xEA\xB8\x80.txt";
@@ -257,7 +288,10 @@ TEST(CodecBridge, Passwords) {
         EXPECT_EQ(run.listed, 8);
         EXPECT_EQ(run.extracted, 0);
         int code = password == nullptr ? VEKERR_NO_PASSWORD : VEKERR_WRONG_PASSWORD;
-        EXPECT_EQ(run.errors, std::vector<int>{code});
+        // The first file fails, and every file after it that was not written is named.
+        ASSERT_FALSE(run.errors.empty());
+        EXPECT_EQ(std::set<int>(run.errors.begin(), run.errors.end()), std::set<int>{code});
+        EXPECT_EQ(NamedInErrors(run), NotWritten(target.Path(), kSourceFiles));
         // With a password the library reports the entry's result; without one it stops when it
         // asks, before the entry starts.
         if (password != nullptr) {
@@ -400,8 +434,16 @@ TEST(CodecBridge, PathLimitAndDamage) {
         Outcome run = OpenAndExtract(Codec(name), target);
         ASSERT_EQ(run.opened, 1);
         EXPECT_EQ(run.extracted, 0);
-        EXPECT_EQ(run.errors, std::vector<int>{VEKERR_DAMAGED_OR_VOLUME_MISSING});
-        if (std::wstring(name) == L"damaged.rar") {
+        ASSERT_FALSE(run.errors.empty());
+        EXPECT_EQ(std::set<int>(run.errors.begin(), run.errors.end()),
+                  std::set<int>{VEKERR_DAMAGED_OR_VOLUME_MISSING});
+        // The damaged file and every one after it that was not written are named.
+        bool rar = std::wstring(name) == L"damaged.rar";
+        EXPECT_EQ(NamedInErrors(run),
+                  NotWritten(target.Path(), rar ? std::vector<std::string>{"a.txt", "sub/b.bin",
+                                                                           "sub/deeper/c.txt"}
+                                                : kSourceFiles));
+        if (rar) {
             // a.txt is the damaged one; the files stored after it are not written.
             EXPECT_FALSE(fs::exists(target.Path() / "sub" / "b.bin"));
         }
@@ -423,6 +465,43 @@ TEST(CodecBridge, PathLimitAndDamage) {
             EXPECT_EQ(run.openError, 0u);
         }
     }
+}
+
+// An entry whose file cannot be created fails alone: the entries after it are written.
+TEST(CodecBridge, AnEntryThatCannotBeCreatedFailsAlone) {
+    REQUIRE_CODEC_LIBRARY();
+    ScratchFolder target;
+    Outcome run = OpenAndExtract(Codec(L"blocked.tar"), target);
+    ASSERT_EQ(run.opened, 1);
+    EXPECT_EQ(run.extracted, 0);
+    EXPECT_EQ(run.errors, std::vector<int>{VEKERR_CREATE_FILE});
+    EXPECT_EQ(NamedInErrors(run), std::set<std::wstring>{L"x\\y.txt"});
+    EXPECT_EQ(ReadFileBytes(target.Path() / "x"), "a file\n");
+    EXPECT_EQ(ReadFileBytes(target.Path() / "z.txt"), "after\n");
+    // The entry without a file was never started, so it is never completed either.
+    EXPECT_EQ(run.completions, (std::vector<int>{0, 0}));
+}
+
+// A long tail of entries that were never written is named in part and counted.
+TEST(CodecBridge, ALongUnwrittenTailIsCounted) {
+    REQUIRE_CODEC_LIBRARY();
+    ScratchFolder target;
+    Outcome run = OpenAndExtract(Codec(L"many-aes.7z"), target, "wrong");
+    ASSERT_EQ(run.opened, 1);
+    ASSERT_EQ(run.listed, 40);
+    EXPECT_EQ(run.extracted, 0);
+    std::vector<std::wstring> names;
+    for (const SinkCall& call : run.calls) {
+        if (call.kind == "error") {
+            EXPECT_EQ(call.code, VEKERR_WRONG_PASSWORD);
+            names.push_back(call.name);
+        }
+    }
+    // The failed one, the next 16 by name, and the 23 others by their count.
+    ASSERT_EQ(names.size(), 18u);
+    EXPECT_EQ(names[0], L"f00.txt");
+    EXPECT_EQ(names[16], L"f16.txt");
+    EXPECT_EQ(names[17], L"\u2026 +23");
 }
 
 // File times of 2^63 and more are no time at all: listed as unknown, and not applied.

@@ -203,6 +203,21 @@ def make(out):
     broken[1024 + 130] = 0
     _put(os.path.join(base, "broken-header.tar"), bytes(broken))
 
+    # A file entry blocks the folder a later entry needs; the entry after that is fine.
+    with tarfile.open(os.path.join(base, "blocked.tar"), "w", format=tarfile.GNU_FORMAT) as tar:
+        _tar_member(tar, "x", b"a file\n")
+        _tar_member(tar, "x/y.txt", b"under a file\n")
+        _tar_member(tar, "z.txt", b"after\n")
+
+    # Many entries behind a password, stored one by one: a wrong password stops at the first
+    # and leaves a long tail of entries that are never written.
+    many = os.path.join(base, "many-work")
+    for i in range(40):
+        _put(os.path.join(many, "f%02d.txt" % i), b"entry %d\n" % i * 50)
+    _run("7zz", "a", "-bd", "-psecret", "-ms=off", os.path.join(base, "many-aes.7z"), ".",
+         cwd=many)
+    shutil.rmtree(many)
+
     # Modification times of 2^63 and more, which no system time can hold.
     for name, value in (("time-top.7z", 0xFFFFFFFFFFFFFFFF), ("time-half.7z", 1 << 63)):
         times = os.path.join(base, "time-work")

@@ -284,6 +284,7 @@ void CVek7Zip::ReleaseFormatState() {
         m_inputStream = nullptr;
     }
     m_selection.clear();
+    m_outcome.clear();
 }
 
 void CVek7Zip::ResetFormatState() {
@@ -291,6 +292,10 @@ void CVek7Zip::ResetFormatState() {
     m_abort = false;
     m_failed = false;
     m_currentEntry = nullptr;
+    m_currentIndex = -1;
+    m_started = false;
+    m_itemOpen = false;
+    m_stopCode = 0;
     m_currentPath.clear();
     m_archivePath.clear();
     m_volumeSize = 0;
@@ -305,6 +310,29 @@ void CVek7Zip::ReleaseOutput() {
     }
 }
 
+void CVek7Zip::DropOutput() {
+    if (m_currentOutput == nullptr) {
+        return;
+    }
+    // A failed entry that wrote nothing leaves no empty file behind.
+    bool empty = m_currentOutput->GetWrittenSize() == 0;
+    ReleaseOutput();
+    if (empty) {
+        vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
+    }
+}
+
+void CVek7Zip::FinishOutput() {
+    if (m_currentEntry->modifyTime != 0) {
+        m_currentOutput->SetModifyTime(m_currentEntry->modifyTime);
+    }
+    ReleaseOutput();
+    uint32_t shown = m_currentEntry->attributes & (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN);
+    if (shown != 0) {
+        vek::platform::SetPathAttributes(SanitizePath(m_currentPath.c_str()).c_str(), shown);
+    }
+}
+
 // ---- extraction -----------------------------------------------------------------------------
 
 int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* folder) {
@@ -315,6 +343,7 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
     m_cancel = 0;
     m_consumed = 0;
     m_decoded = 0;
+    m_stopCode = 0;
     if (folder == nullptr) {
         return 0;
     }
@@ -347,13 +376,32 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
     m_targetFolder = base;
     m_lastResult = 0;
     m_lastIndex = -1;
+    try {
+        PlanExtraction();
+    } catch (const std::bad_alloc&) {
+        m_targetFolder.clear();
+        return 0;
+    }
     HRESULT result = m_currentArchive->Extract(m_selection.data(),
                                                static_cast<uint32_t>(m_selection.size()), 0, this);
-    m_targetFolder.clear();
-    ReleaseOutput();
+    // An item the library left without a result was not written.
+    DropOutput();
+    m_itemOpen = false;
+    m_started = false;
     m_currentEntry = nullptr;
+    m_currentIndex = -1;
+    if (result < 0 && m_stopCode == 0 && !m_cancel) {
+        // The library gave up on its own, without a result for the entry it was on.
+        m_stopCode = VEKERR_DAMAGED_OR_VOLUME_MISSING;
+    }
+    ReportUnwritten();
+    m_targetFolder.clear();
     m_selection.clear();
     return result >= 0 && m_lastResult == kOpOk && !m_failed && !m_cancel ? 1 : 0;
+}
+
+void CVek7Zip::PlanExtraction() {
+    m_outcome.assign(static_cast<size_t>(m_entries.count), kPending);
 }
 
 bool CVek7Zip::IsSelected(uint32_t index) const {
@@ -366,11 +414,92 @@ void CVek7Zip::FailEntry(unsigned code, bool stopLaterEntries) {
     m_failed = true;
     if (stopLaterEntries) {
         m_abort = true;
+        m_stopCode = code;
     }
     // Entries the host did not select fail silently; they still stop what follows.
     if (m_currentEntry != nullptr) {
         ReportError(code, m_currentEntry->name);
+        if (m_currentIndex >= 0 && static_cast<size_t>(m_currentIndex) < m_outcome.size()) {
+            m_outcome[static_cast<size_t>(m_currentIndex)] = kHandled;
+        }
     }
+}
+
+void CVek7Zip::ReportUnwritten() {
+    if (m_cancel || m_outcome.empty()) {
+        return;  // the user stopped the run: what was not written is no surprise
+    }
+    // Each report may wait for the host to take the one before it; a long tail is counted.
+    constexpr size_t kNamedReports = 16;
+    const unsigned code = m_stopCode != 0 ? m_stopCode : VEKERR_DAMAGED_OR_VOLUME_MISSING;
+    size_t unwritten = 0;
+    for (uint32_t index : m_selection) {
+        if (m_outcome[index] != kPending) {
+            continue;
+        }
+        if (++unwritten <= kNamedReports) {
+            ReportError(code, m_entries.At(static_cast<int>(index))->name);
+        }
+    }
+    if (unwritten > kNamedReports) {
+        std::wstring more = L"\u2026 +" + std::to_wstring(unwritten - kNamedReports);
+        ReportError(code, more.c_str());
+    }
+    if (unwritten != 0) {
+        m_failed = true;
+        m_lastError = code;
+    }
+}
+
+HRESULT CVek7Zip::DiscardingStream(ISequentialOutStream** out) {
+    AddRef();
+    *out = static_cast<ISequentialOutStream*>(this);
+    return kOk;
+}
+
+bool CVek7Zip::TargetPath(std::wstring& path) {
+    const SVekEntry* entry = m_currentEntry;
+    // Whatever the library hands us as a name, nothing is written outside the target folder
+    // or into a device: the entry is refused and its data discarded.
+    if (entry->name == nullptr || IsUnsafeEntryName(entry->name)) {
+        FailEntry(VEKERR_UNSAFE_FOLDER, false);
+        return false;
+    }
+    // The target folder ends with its separator; a whole path of 260 or more stays empty.
+    path.clear();
+    if (m_targetFolder.size() + std::char_traits<wchar_t>::length(entry->name) <
+        VEK_MAX_FOLDER_PATH) {
+        path = m_targetFolder + entry->name;
+    }
+    if (entry->IsFolder()) {
+        if (path.empty() ||
+            !CreateFolderPath((path.back() == L'\\' ? path : path + L'\\').c_str())) {
+            FailEntry(VEKERR_CREATE_FOLDER, false);
+            return false;
+        }
+        return true;
+    }
+    return CreateOutput(path);
+}
+
+bool CVek7Zip::CreateOutput(const std::wstring& path) {
+    CVekOutFileStream* file = path.empty() ? nullptr : new (std::nothrow) CVekOutFileStream();
+    if (file != nullptr) {
+        file->AddRef();
+        CreateFolderPath(path.c_str());
+        if (!file->Open(path.c_str())) {
+            file->Release();
+            file = nullptr;
+        }
+    }
+    if (file == nullptr) {
+        // This entry alone fails; the library goes on with the next.
+        FailEntry(VEKERR_CREATE_FILE, false);
+        return false;
+    }
+    m_currentOutput = file;
+    m_currentPath = path;
+    return true;
 }
 
 HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t askMode) {
@@ -381,84 +510,58 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     if (m_abort) {
         return kFail;
     }
+    DropOutput();
+    m_itemOpen = true;
     m_entryError = 0;
     m_currentEntry = nullptr;
+    m_currentIndex = -1;
     m_currentPath.clear();
-    ReleaseOutput();
-
+    m_started = false;
+    m_skip = 0;
+    m_completion = kCompleteEntry;
     m_lastIndex = index;
+
     // Entries the host did not ask for (and those the library only tests or skips) pass
     // through Write and are discarded: no file, no OnStartEntry. A selected entry the library
     // will not extract (it tests the rest of a block it could not decode) keeps its name for
     // the failure that follows.
     bool selected = IsSelected(index);
     if (askMode != 0 || !selected) {
-        m_skip = 0;
-        m_currentEntry = selected ? m_entries.At(static_cast<int>(index)) : nullptr;
-        AddRef();
-        *out = static_cast<ISequentialOutStream*>(this);
-        return kOk;
+        if (selected) {
+            m_currentEntry = m_entries.At(static_cast<int>(index));
+            m_currentIndex = index;
+        }
+        return DiscardingStream(out);
     }
-    SVekEntry* entry = m_entries.At(static_cast<int>(index));
-    if (entry == nullptr) {
+    m_currentEntry = m_entries.At(static_cast<int>(index));
+    if (m_currentEntry == nullptr) {
         return kFail;
     }
-    m_currentEntry = entry;
-    // Whatever the library hands us as a name, nothing is written outside the target folder
-    // or into a device: the entry is refused and its data discarded.
-    if (entry->name == nullptr || IsUnsafeEntryName(entry->name)) {
-        FailEntry(VEKERR_UNSAFE_FOLDER, false);
-        m_currentEntry = nullptr;
-        AddRef();
-        *out = static_cast<ISequentialOutStream*>(this);
-        return kOk;
-    }
-    // The target folder ends with its separator; a whole path of 260 or more stays empty.
+    m_currentIndex = index;
     std::wstring path;
-    if (m_targetFolder.size() + std::char_traits<wchar_t>::length(entry->name) <
-        VEK_MAX_FOLDER_PATH) {
-        path = m_targetFolder + entry->name;
+    if (!TargetPath(path)) {
+        // Refused or not created: told already, never started, and its data discarded.
+        m_completion = kCompleteNone;
+        m_currentEntry = nullptr;
+        return EndWithoutData();
     }
+    m_completion = kCompleteEntry;
+    BeginEntry(m_currentEntry);
+    m_started = true;
+    if (m_cancel && !m_skip) {
+        DropOutput();
+        m_currentEntry = nullptr;
+        return kFail;
+    }
+    if (m_skip) {
+        DropOutput();  // the data will be discarded
+    }
+    return DiscardingStream(out);
+}
 
-    if (entry->IsFolder()) {
-        if (path.empty() ||
-            !CreateFolderPath((path.back() == L'\\' ? path : path + L'\\').c_str())) {
-            FailEntry(VEKERR_CREATE_FOLDER, false);
-        }
-    } else {
-        CVekOutFileStream* file = new (std::nothrow) CVekOutFileStream();
-        if (file == nullptr) {
-            return kFail;
-        }
-        file->AddRef();
-        if (!path.empty()) {
-            CreateFolderPath(path.c_str());
-        }
-        if (path.empty() || !file->Open(path.c_str())) {
-            file->Release();
-            // The library ends the extraction here; the user is told which file it was.
-            FailEntry(VEKERR_CREATE_FILE, true);
-            return kFail;
-        }
-        m_currentOutput = file;
-        m_currentPath = path;
-    }
-
-    BeginEntry(entry);
-    if (m_skip || m_cancel) {
-        // Nothing was written: the empty file goes again.
-        bool created = m_currentOutput != nullptr;
-        ReleaseOutput();
-        if (created) {
-            vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
-        }
-        if (!m_skip) {
-            m_currentEntry = nullptr;
-            return kFail;
-        }
-    }
-    AddRef();
-    *out = static_cast<ISequentialOutStream*>(this);
+HRESULT CVek7Zip::EndWithoutData() {
+    // Without a stream the library may or may not report a result for the item.
+    EndItem(kOpOk);
     return kOk;
 }
 
@@ -490,6 +593,14 @@ HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
 }
 
 HRESULT CVek7Zip::SetOperationResult(int32_t result) {
+    if (m_itemOpen) {
+        EndItem(result);
+    }
+    return kOk;
+}
+
+void CVek7Zip::EndItem(int32_t result) {
+    m_itemOpen = false;
     if (!m_skip && result != kOpOk) {
         unsigned passwordCode = HasPassword() ? VEKERR_WRONG_PASSWORD : VEKERR_NO_PASSWORD;
         switch (result) {
@@ -511,31 +622,25 @@ HRESULT CVek7Zip::SetOperationResult(int32_t result) {
         }
     }
     m_lastResult = result;
-    // Every entry the library hands over ends here, the unselected ones too; entries refused
-    // for their name were never started and were reported already.
-    bool refused = m_entryError == VEKERR_UNSAFE_FOLDER && m_currentEntry == nullptr;
-    if (m_sink != nullptr && !refused) {
+    if (m_sink != nullptr && m_completion != kCompleteNone) {
         m_sink->OnCompleteEntry(static_cast<int>(m_entryError));
     }
-    if (m_currentEntry != nullptr && m_currentOutput != nullptr && m_entryError != 0 &&
-        m_currentOutput->GetWrittenSize() == 0) {
-        // A failed entry that wrote nothing leaves no empty file behind.
-        ReleaseOutput();
-        vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
-    } else if (m_currentEntry != nullptr && m_currentOutput != nullptr) {
-        if (m_currentEntry->modifyTime != 0) {
-            m_currentOutput->SetModifyTime(m_currentEntry->modifyTime);
+    if (m_started && !m_skip && m_entryError == 0) {
+        if (m_currentOutput != nullptr) {
+            FinishOutput();
         }
-        ReleaseOutput();
-        uint32_t shown = m_currentEntry->attributes & (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN);
-        if (shown != 0) {
-            vek::platform::SetPathAttributes(SanitizePath(m_currentPath.c_str()).c_str(), shown);
+        m_outcome[static_cast<size_t>(m_currentIndex)] = kWritten;
+    } else {
+        if (m_started && m_skip) {
+            m_outcome[static_cast<size_t>(m_currentIndex)] = kHandled;
         }
+        DropOutput();
     }
     m_currentEntry = nullptr;
+    m_currentIndex = -1;
     m_currentPath.clear();
     m_entryError = 0;
-    return kOk;
+    m_started = false;
 }
 
 HRESULT CVek7Zip::SetTotal(uint64_t) {
@@ -592,9 +697,11 @@ HRESULT CVek7Zip::CryptoGetTextPassword(BSTR* password) {
                                                            static_cast<uint32_t>(m_lastIndex));
             if (m_currentEntry == nullptr && next != m_selection.end()) {
                 m_currentEntry = m_entries.At(static_cast<int>(*next));
+                m_currentIndex = *next;
             }
             FailEntry(VEKERR_NO_PASSWORD, true);
             m_currentEntry = nullptr;
+            m_currentIndex = -1;
         }
         return kFail;
     }

@@ -13,6 +13,7 @@
 namespace sevenzip {
 class CInFileStream;
 }
+class CVekOutFileStream;
 
 class CVek7Zip : public CVekExtractorImpl,
                  public sevenzip::IArchiveExtractCallback,
@@ -68,9 +69,28 @@ class CVek7Zip : public CVekExtractorImpl,
     void ReadEntries(uint32_t count);
     bool IsSelected(uint32_t index) const;
     bool HasPassword() const { return GetPassword() != nullptr && *GetPassword() != '\0'; }
+    // Prepares the record of what becomes of each entry in the run.
+    void PlanExtraction();
+    // Hands the library our stream, which discards what it is given.
+    sevenzip::HRESULT DiscardingStream(sevenzip::ISequentialOutStream** out);
+    // The target path of the current entry, or false (the entry refused or failed with its
+    // code told) when it has none.
+    bool TargetPath(std::wstring& path);
+    // Creates the output file of the current entry at path; false (49 told) when it cannot.
+    bool CreateOutput(const std::wstring& path);
+    // Ends the current item: its result told, its output finished or dropped.
+    void EndItem(int32_t result);
+    // Ends an item for which the library is given no stream, and answers the library.
+    sevenzip::HRESULT EndWithoutData();
+    // The output of an entry that failed or was skipped goes; one that succeeded is finished.
+    void DropOutput();
+    void FinishOutput();
     void ReleaseOutput();
     // An entry's failure: told to the sink with the entry's name, and the run's result is 0.
     void FailEntry(unsigned code, bool stopLaterEntries);
+    // Selected entries the run never wrote nor reported: told with their names, the first
+    // ones each, the rest by their count.
+    void ReportUnwritten();
 
     SVekGuid m_formatId;
     SVekGuid m_formatArchiveId;  // the format m_formatArchive was made for (RAR: 4 or 5)
@@ -83,10 +103,22 @@ class CVek7Zip : public CVekExtractorImpl,
     uint64_t m_volumeSize = 0;
     std::vector<uint32_t> m_selection;
     std::wstring m_targetFolder;
-    IVekOutStream* m_currentOutput = nullptr;
+    // What became of each selected entry in this run.
+    enum EOutcome : uint8_t { kPending, kWritten, kHandled };
+    // Whether the library's result for the current item reaches the sink as OnCompleteEntry:
+    // not for an entry that never had an output.
+    enum ECompletion : uint8_t { kCompleteNone, kCompleteEntry };
+
+    std::vector<uint8_t> m_outcome;
+    CVekOutFileStream* m_currentOutput = nullptr;
     std::wstring m_currentPath;
     SVekEntry* m_currentEntry = nullptr;
+    int64_t m_currentIndex = -1;
+    bool m_itemOpen = false;  // the library's current item has not had its result yet
+    bool m_started = false;   // the current entry was started (OnStartEntry)
+    ECompletion m_completion = kCompleteEntry;
     unsigned m_entryError = 0;
+    unsigned m_stopCode = 0;  // the failure that made the library stop
     bool m_passwordAsked = false;
     bool m_abort = false;
     bool m_failed = false;
