@@ -504,6 +504,38 @@ TEST(CodecBridge, ALongUnwrittenTailIsCounted) {
     EXPECT_EQ(names[17], L"\u2026 +23");
 }
 
+// A failure in data the host did not select, in the solid block of selected entries, names
+// every selected entry that is not written.
+TEST(CodecBridge, AFailureBeforeTheSelectionNamesTheSelection) {
+    REQUIRE_CODEC_LIBRARY();
+    std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_7Z));
+    ASSERT_EQ(bridge->OpenFile(Codec(L"damaged-solid.7z").c_str()), 1);
+    std::vector<int> selection;
+    for (int i = 0; i < bridge->GetEntryList()->count; ++i) {
+        std::wstring name = bridge->GetEntryList()->At(i)->name;
+        if (name == L"sub\\b.bin" || name == L"sub\\deeper\\c.txt") {
+            selection.push_back(i);
+        }
+    }
+    ASSERT_EQ(selection.size(), 2u);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    bridge->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    EXPECT_EQ(bridge->ExtractItemsTo(selection.data(), 2, target.Wide().c_str()), 0);
+    bridge->SetProgressSink(nullptr);
+    Outcome run;
+    run.calls = static_cast<RecordingSink*>(sink.Get())->calls;
+    std::set<std::wstring> missing = NotWritten(target.Path(), {"sub/b.bin", "sub/deeper/c.txt"});
+    EXPECT_FALSE(missing.empty());
+    EXPECT_EQ(NamedInErrors(run), missing);
+    // The damaged entry was not asked for: nothing is said of it, its failure is no other
+    // entry's, and no file is made for it.
+    for (const SinkCall& call : run.calls) {
+        EXPECT_TRUE(call.kind != "complete" || call.code == 0) << testing::PrintToString(call.name);
+    }
+    EXPECT_FALSE(fs::exists(target.Path() / "a.txt"));
+}
+
 // File times of 2^63 and more are no time at all: listed as unknown, and not applied.
 TEST(CodecBridge, TimesBeyondAnySystemAreUnknown) {
     REQUIRE_CODEC_LIBRARY();

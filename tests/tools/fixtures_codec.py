@@ -218,6 +218,12 @@ def make(out):
          cwd=many)
     shutil.rmtree(many)
 
+    # A solid 7z whose first entries' data is damaged while the last ones are selected alone.
+    with open(os.path.join(base, "solid.7z"), "rb") as f:
+        damaged_solid = bytearray(f.read())
+    damaged_solid[40] ^= 0xFF
+    _put(os.path.join(base, "damaged-solid.7z"), bytes(damaged_solid))
+
     # Modification times of 2^63 and more, which no system time can hold.
     for name, value in (("time-top.7z", 0xFFFFFFFFFFFFFFFF), ("time-half.7z", 1 << 63)):
         times = os.path.join(base, "time-work")

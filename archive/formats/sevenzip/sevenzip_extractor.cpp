@@ -518,7 +518,7 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     m_currentPath.clear();
     m_started = false;
     m_skip = 0;
-    m_completion = kCompleteEntry;
+    m_completion = kCompleteZero;
     m_lastIndex = index;
 
     // Entries the host did not ask for (and those the library only tests or skips) pass
@@ -530,6 +530,7 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
         if (selected) {
             m_currentEntry = m_entries.At(static_cast<int>(index));
             m_currentIndex = index;
+            m_completion = kCompleteEntry;
         }
         return DiscardingStream(out);
     }
@@ -623,7 +624,8 @@ void CVek7Zip::EndItem(int32_t result) {
     }
     m_lastResult = result;
     if (m_sink != nullptr && m_completion != kCompleteNone) {
-        m_sink->OnCompleteEntry(static_cast<int>(m_entryError));
+        m_sink->OnCompleteEntry(m_completion == kCompleteEntry ? static_cast<int>(m_entryError)
+                                                               : 0);
     }
     if (m_started && !m_skip && m_entryError == 0) {
         if (m_currentOutput != nullptr) {

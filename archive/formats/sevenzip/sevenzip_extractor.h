@@ -106,8 +106,8 @@ class CVek7Zip : public CVekExtractorImpl,
     // What became of each selected entry in this run.
     enum EOutcome : uint8_t { kPending, kWritten, kHandled };
     // Whether the library's result for the current item reaches the sink as OnCompleteEntry:
-    // not for an entry that never had an output.
-    enum ECompletion : uint8_t { kCompleteNone, kCompleteEntry };
+    // not for an entry that never had an output; with 0 for data the host did not ask for.
+    enum ECompletion : uint8_t { kCompleteNone, kCompleteZero, kCompleteEntry };
 
     std::vector<uint8_t> m_outcome;
     CVekOutFileStream* m_currentOutput = nullptr;
@@ -116,7 +116,7 @@ class CVek7Zip : public CVekExtractorImpl,
     int64_t m_currentIndex = -1;
     bool m_itemOpen = false;  // the library's current item has not had its result yet
     bool m_started = false;   // the current entry was started (OnStartEntry)
-    ECompletion m_completion = kCompleteEntry;
+    ECompletion m_completion = kCompleteZero;
     unsigned m_entryError = 0;
     unsigned m_stopCode = 0;  // the failure that made the library stop
     bool m_passwordAsked = false;
