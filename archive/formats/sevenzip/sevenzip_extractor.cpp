@@ -555,7 +555,9 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
         return kFail;
     }
     if (m_skip) {
-        DropOutput();  // the data will be discarded
+        // This entry alone: the library passes over its data.
+        DropOutput();
+        return EndWithoutData();
     }
     return DiscardingStream(out);
 }
@@ -577,15 +579,25 @@ HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
             return kFail;
         }
     }
+    const unsigned lastError = m_lastError;
     AddProgress(0, size);
     if (m_cancel && !m_skip) {
         return kFail;
     }
     if (m_skip) {
-        if (!m_solid) {
-            return kFalse;
+        if (m_started) {
+            // Skipped while it was being written: the rest of its data passes through, and
+            // what was written of it goes.
+            m_entryError = VEKERR_USER_STOP;
+            if (m_currentOutput != nullptr) {
+                ReleaseOutput();
+                vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
+            }
+        } else {
+            // Data the host did not ask for: there is no entry to skip.
+            m_skip = 0;
+            m_lastError = lastError;
         }
-        ReleaseOutput();
     }
     if (processed != nullptr) {
         *processed = size;
@@ -602,7 +614,8 @@ HRESULT CVek7Zip::SetOperationResult(int32_t result) {
 
 void CVek7Zip::EndItem(int32_t result) {
     m_itemOpen = false;
-    if (!m_skip && result != kOpOk) {
+    bool skipped = m_started && m_skip;
+    if (!skipped && result != kOpOk) {
         unsigned passwordCode = HasPassword() ? VEKERR_WRONG_PASSWORD : VEKERR_NO_PASSWORD;
         switch (result) {
             case kOpUnsupportedMethod:
@@ -623,19 +636,22 @@ void CVek7Zip::EndItem(int32_t result) {
         }
     }
     m_lastResult = result;
+    if (skipped) {
+        // Not extracted, by the user's wish: the run is not a full success, and nothing more
+        // is said of it.
+        m_failed = true;
+        m_outcome[static_cast<size_t>(m_currentIndex)] = kHandled;
+    }
     if (m_sink != nullptr && m_completion != kCompleteNone) {
         m_sink->OnCompleteEntry(m_completion == kCompleteEntry ? static_cast<int>(m_entryError)
                                                                : 0);
     }
-    if (m_started && !m_skip && m_entryError == 0) {
+    if (m_started && !skipped && m_entryError == 0) {
         if (m_currentOutput != nullptr) {
             FinishOutput();
         }
         m_outcome[static_cast<size_t>(m_currentIndex)] = kWritten;
     } else {
-        if (m_started && m_skip) {
-            m_outcome[static_cast<size_t>(m_currentIndex)] = kHandled;
-        }
         DropOutput();
     }
     m_currentEntry = nullptr;
