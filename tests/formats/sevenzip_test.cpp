@@ -599,6 +599,86 @@ TEST(CodecBridge, SkipSkipsOneEntry) {
     }
 }
 
+// A hard link comes out with the content of the entry it links to, also when that entry is
+// not selected; a link to a name the archive does not hold fails with its name.
+TEST(CodecBridge, HardLinksComeOutAsCopies) {
+    REQUIRE_CODEC_LIBRARY();
+    std::unique_ptr<IVekExtractor> bridge(CreateExtractor(VEK_FORMAT_TAR));
+    ASSERT_EQ(bridge->OpenFile(Codec(L"hardlinks.tar").c_str()), 1);
+    SVekEntryList* list = bridge->GetEntryList();
+    ASSERT_EQ(list->count, 4);
+    EXPECT_EQ(list->At(1)->size, 3000u);  // listed with the size of what it comes out as
+    const std::string orig = ReadFileBytes(Source("a.txt")).substr(0, 3000);
+    struct Case {
+        std::vector<int> selection;
+        std::set<std::string> files;
+    };
+    const Case cases[] = {
+        {{0, 1, 2, 3}, {"orig.txt", "hard.txt", "sub/hard2.txt", "last.txt"}},
+        {{1, 2}, {"hard.txt", "sub/hard2.txt"}},
+        {{2}, {"sub/hard2.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.selection));
+        CVekRef<IVekProgress> sink(new RecordingSink());
+        bridge->SetProgressSink(sink.Get());
+        ScratchFolder target;
+        EXPECT_EQ(
+            bridge->ExtractItemsTo(c.selection.data(), static_cast<unsigned>(c.selection.size()),
+                                   target.Wide().c_str()),
+            1);
+        bridge->SetProgressSink(nullptr);
+        EXPECT_TRUE(static_cast<RecordingSink*>(sink.Get())->Errors().empty());
+        std::set<std::string> files;
+        for (const std::string& name : ListTree(target.Path())) {
+            if (name.back() != '/') {
+                files.insert(name);
+                EXPECT_EQ(ReadFileBytes(target.Path() / fs::u8path(name)),
+                          name == "last.txt" ? "last\n" : orig)
+                    << name;
+            }
+        }
+        EXPECT_EQ(files, c.files);
+    }
+
+    ScratchFolder target;
+    Outcome run = OpenAndExtract(Codec(L"dangling.tar"), target);
+    ASSERT_EQ(run.opened, 1);
+    EXPECT_EQ(run.extracted, 0);
+    EXPECT_EQ(run.errors, std::vector<int>{VEKERR_DAMAGED_OR_VOLUME_MISSING});
+    EXPECT_EQ(NamedInErrors(run), std::set<std::wstring>{L"lost.txt"});
+    EXPECT_EQ(ListTree(target.Path()), std::set<std::string>{"kept.txt"});
+}
+
+// A symbolic link comes out as a plain file holding the link's text, and an entry through it
+// is never written where the link points.
+TEST(CodecBridge, SymbolicLinksAreNeverFollowed) {
+    REQUIRE_CODEC_LIBRARY();
+    ScratchFolder root;
+    fs::create_directories(root.Path() / "inner" / "target");
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Codec(L"symlinks.tar").c_str(), nullptr), 1);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    EXPECT_EQ(archive.GetExtractor()->ExtractAllItemsTo(root.Wide(L"inner\\target").c_str()), 0);
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    Outcome run;
+    run.calls = static_cast<RecordingSink*>(sink.Get())->calls;
+    EXPECT_EQ(NamedInErrors(run), (std::set<std::wstring>{L"up\\marlox-codec-escape.txt",
+                                                          L"upup\\marlox-codec-escape.txt",
+                                                          L"abs\\marlox-codec-escape.txt"}));
+    const fs::path target = root.Path() / "inner" / "target";
+    EXPECT_EQ(
+        ListTree(root.Path()),
+        (std::set<std::string>{"inner/", "inner/target/", "inner/target/up", "inner/target/upup",
+                               "inner/target/abs", "inner/target/inside.txt"}));
+    EXPECT_FALSE(fs::is_symlink(target / "up"));
+    EXPECT_EQ(ReadFileBytes(target / "up"), "..");
+    EXPECT_EQ(ReadFileBytes(target / "upup"), "../..");
+    EXPECT_EQ(ReadFileBytes(target / "abs"), "/tmp");
+    EXPECT_FALSE(fs::exists(fs::path("/tmp") / "marlox-codec-escape.txt"));
+}
+
 // File times of 2^63 and more are no time at all: listed as unknown, and not applied.
 TEST(CodecBridge, TimesBeyondAnySystemAreUnknown) {
     REQUIRE_CODEC_LIBRARY();

@@ -1,6 +1,7 @@
 """Archives read through the 7-Zip codec library, made by the tools people use: 7zz (7z solid
 and not, AES-256 with and without encrypted names, a split set, tar), gcab (CAB), genisoimage
-(ISO), makensis (an NSIS installer), lha (LZH) and Python's tarfile (TAR, hostile names).
+(ISO), makensis (an NSIS installer), lha (LZH), GNU tar (hard links) and Python's tarfile (TAR,
+hostile names and links).
 
 make(out) writes into out/codec/: the tree that went in (src/) and the archives.
 """
@@ -223,6 +224,35 @@ def make(out):
         damaged_solid = bytearray(f.read())
     damaged_solid[40] ^= 0xFF
     _put(os.path.join(base, "damaged-solid.7z"), bytes(damaged_solid))
+
+    # Real hard links as GNU tar stores them (a link record without data), the second one in a
+    # folder, followed by a plain file.
+    links = os.path.join(base, "links-work")
+    _put(os.path.join(links, "orig.txt"), text[:3000])
+    os.makedirs(os.path.join(links, "sub"))
+    os.link(os.path.join(links, "orig.txt"), os.path.join(links, "hard.txt"))
+    os.link(os.path.join(links, "orig.txt"), os.path.join(links, "sub", "hard2.txt"))
+    _put(os.path.join(links, "last.txt"), b"last\n")
+    _run("tar", "--format=gnu", "-cf", os.path.join(base, "hardlinks.tar"), "orig.txt",
+         "hard.txt", "sub/hard2.txt", "last.txt", cwd=links)
+    shutil.rmtree(links)
+    # A hard link to a name the archive does not hold.
+    with tarfile.open(os.path.join(base, "dangling.tar"), "w", format=tarfile.GNU_FORMAT) as tar:
+        info = tarfile.TarInfo("lost.txt")
+        info.type = tarfile.LNKTYPE
+        info.linkname = "nowhere.txt"
+        tar.addfile(info)
+        _tar_member(tar, "kept.txt", b"kept\n")
+
+    # Symbolic links out of the target, each followed by an entry through it.
+    with tarfile.open(os.path.join(base, "symlinks.tar"), "w", format=tarfile.GNU_FORMAT) as tar:
+        for name, target in (("up", ".."), ("upup", "../.."), ("abs", "/tmp")):
+            info = tarfile.TarInfo(name)
+            info.type = tarfile.SYMTYPE
+            info.linkname = target
+            tar.addfile(info)
+            _tar_member(tar, name + "/marlox-codec-escape.txt", b"escaped\n")
+        _tar_member(tar, "inside.txt", b"inside\n")
 
     # Modification times of 2^63 and more, which no system time can hold.
     for name, value in (("time-top.7z", 0xFFFFFFFFFFFFFFFF), ("time-half.7z", 1 << 63)):

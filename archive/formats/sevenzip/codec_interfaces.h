@@ -96,6 +96,7 @@ enum : PROPID {
     kpidEncrypted = 15,
     kpidCRC = 19,
     kpidErrorFlags = 71,
+    kpidHardLink = 90,
 };
 // Bits of kpidErrorFlags.
 constexpr uint32_t kErrorFlagDataAfterEnd = 0x40;

@@ -10,6 +10,7 @@
 #include "archive/core/time_conversion.h"
 #include "archive/formats/gzip/single_stream_name.h"
 #include "archive/formats/sevenzip/codec_streams.h"
+#include "archive/formats/sevenzip/hard_links.h"
 #include "archive/platform/codepage.h"
 #include "archive/platform/files.h"
 
@@ -196,6 +197,13 @@ bool CVek7Zip::OpenInnerArchive() {
 }
 
 void CVek7Zip::ReadEntries(uint32_t count) {
+    m_hardLinks.clear();
+    try {
+        m_hardLinks.assign(count, kNotALink);
+    } catch (const std::bad_alloc&) {
+        // Without room for the links' records the links come out as the library gives them.
+        m_hardLinks.clear();
+    }
     for (uint32_t index = 0; index < count; ++index) {
         SVekEntry* entry = new (std::nothrow) SVekEntry();
         if (entry == nullptr) {
@@ -263,6 +271,22 @@ void CVek7Zip::ReadEntries(uint32_t count) {
         if (!m_entries.Add(entry)) {
             return;
         }
+        if (index >= m_hardLinks.size() || entry->IsFolder()) {
+            continue;
+        }
+        CPropVariant link(m_library);
+        m_currentArchive->GetProperty(index, kpidHardLink, &link.value);
+        if (link.value.vt == VT_BSTR && link.value.bstrVal != nullptr &&
+            *link.value.bstrVal != L'\0') {
+            int32_t linked = ResolveHardLink(m_entries, m_hardLinks.data(),
+                                             static_cast<int32_t>(index), link.value.bstrVal);
+            m_hardLinks[index] = linked;
+            if (linked >= 0) {
+                // The link comes out as its entry's data: listed with its size.
+                entry->size = m_entries.At(linked)->size;
+                entry->crc = m_entries.At(linked)->crc;
+            }
+        }
     }
 }
 
@@ -284,7 +308,11 @@ void CVek7Zip::ReleaseFormatState() {
         m_inputStream = nullptr;
     }
     m_selection.clear();
+    m_libraryIndices.clear();
+    m_hardLinks.clear();
     m_outcome.clear();
+    m_dataFile.clear();
+    m_writtenAs.clear();
 }
 
 void CVek7Zip::ResetFormatState() {
@@ -382,8 +410,8 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
         m_targetFolder.clear();
         return 0;
     }
-    HRESULT result = m_currentArchive->Extract(m_selection.data(),
-                                               static_cast<uint32_t>(m_selection.size()), 0, this);
+    HRESULT result = m_currentArchive->Extract(
+        m_libraryIndices.data(), static_cast<uint32_t>(m_libraryIndices.size()), 0, this);
     // An item the library left without a result was not written.
     DropOutput();
     m_itemOpen = false;
@@ -397,11 +425,29 @@ int CVek7Zip::ExtractItemsTo(const int* indices, unsigned count, const wchar_t* 
     ReportUnwritten();
     m_targetFolder.clear();
     m_selection.clear();
+    m_libraryIndices.clear();
     return result >= 0 && m_lastResult == kOpOk && !m_failed && !m_cancel ? 1 : 0;
 }
 
 void CVek7Zip::PlanExtraction() {
-    m_outcome.assign(static_cast<size_t>(m_entries.count), kPending);
+    const size_t count = static_cast<size_t>(m_entries.count);
+    m_outcome.assign(count, kPending);
+    m_dataFile.assign(count, -1);
+    m_writtenAs.assign(count, -1);
+    m_libraryIndices = m_selection;
+    for (uint32_t index : m_selection) {
+        int32_t linked = index < m_hardLinks.size() ? m_hardLinks[index] : kNotALink;
+        if (linked < 0 || IsSelected(static_cast<uint32_t>(linked))) {
+            continue;
+        }
+        // The data of an entry the host did not ask for becomes the first link to it; the
+        // other links copy that file.
+        if (m_writtenAs[static_cast<size_t>(linked)] < 0) {
+            m_writtenAs[static_cast<size_t>(linked)] = static_cast<int32_t>(index);
+            m_libraryIndices.push_back(static_cast<uint32_t>(linked));
+        }
+    }
+    std::sort(m_libraryIndices.begin(), m_libraryIndices.end());
 }
 
 bool CVek7Zip::IsSelected(uint32_t index) const {
@@ -520,13 +566,18 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     m_skip = 0;
     m_completion = kCompleteZero;
     m_lastIndex = index;
+    m_dataIndex = index;
 
     // Entries the host did not ask for (and those the library only tests or skips) pass
     // through Write and are discarded: no file, no OnStartEntry. A selected entry the library
     // will not extract (it tests the rest of a block it could not decode) keeps its name for
-    // the failure that follows.
+    // the failure that follows. An entry that was not selected but holds the data of a
+    // selected hard link is written as that link.
     bool selected = IsSelected(index);
-    if (askMode != 0 || !selected) {
+    int64_t entryIndex = selected                     ? static_cast<int64_t>(index)
+                         : index < m_writtenAs.size() ? m_writtenAs[index]
+                                                      : -1;
+    if (askMode != 0 || entryIndex < 0) {
         if (selected) {
             m_currentEntry = m_entries.At(static_cast<int>(index));
             m_currentIndex = index;
@@ -534,11 +585,16 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
         }
         return DiscardingStream(out);
     }
-    m_currentEntry = m_entries.At(static_cast<int>(index));
+    if (m_outcome[static_cast<size_t>(entryIndex)] != kPending) {
+        // A link already written from its entry's data, and finished then.
+        m_completion = kCompleteNone;
+        return DiscardingStream(out);
+    }
+    m_currentEntry = m_entries.At(static_cast<int>(entryIndex));
     if (m_currentEntry == nullptr) {
         return kFail;
     }
-    m_currentIndex = index;
+    m_currentIndex = entryIndex;
     std::wstring path;
     if (!TargetPath(path)) {
         // Refused or not created: told already, never started, and its data discarded.
@@ -559,6 +615,12 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
         DropOutput();
         return EndWithoutData();
     }
+    int32_t linked = selected && index < m_hardLinks.size() ? m_hardLinks[index] : kNotALink;
+    if (linked != kNotALink) {
+        // A hard link holds no data of its own: the library has nothing to give for it.
+        CopyLinkedFile();
+        return m_cancel && !m_skip ? kFail : EndWithoutData();
+    }
     return DiscardingStream(out);
 }
 
@@ -566,6 +628,30 @@ HRESULT CVek7Zip::EndWithoutData() {
     // Without a stream the library may or may not report a result for the item.
     EndItem(kOpOk);
     return kOk;
+}
+
+void CVek7Zip::CopyLinkedFile() {
+    int32_t linked = m_hardLinks[static_cast<size_t>(m_currentIndex)];
+    int32_t holder = linked >= 0 ? m_dataFile[static_cast<size_t>(linked)] : -1;
+    if (m_currentOutput == nullptr) {
+        return;
+    }
+    if (holder < 0) {
+        // A link to a name the archive does not hold, or to an entry that was not written.
+        FailEntry(VEKERR_DAMAGED_OR_VOLUME_MISSING, false);
+        return;
+    }
+    std::wstring source = m_targetFolder + m_entries.At(holder)->name;
+    unsigned code = 0;
+    int copied = CopyFileInto(
+        source.c_str(), m_currentOutput,
+        [this](unsigned chunk) { return AddProgress(0, chunk) != 0; }, &code);
+    if (copied == 0) {
+        FailEntry(code, code == VEKERR_WRITE);
+    } else if (copied < 0) {
+        m_entryError = VEKERR_USER_STOP;
+        DropOutput();
+    }
 }
 
 HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
@@ -650,7 +736,9 @@ void CVek7Zip::EndItem(int32_t result) {
         if (m_currentOutput != nullptr) {
             FinishOutput();
         }
-        m_outcome[static_cast<size_t>(m_currentIndex)] = kWritten;
+        auto current = static_cast<size_t>(m_currentIndex);
+        m_outcome[current] = kWritten;
+        m_dataFile[static_cast<size_t>(m_dataIndex)] = static_cast<int32_t>(current);
     } else {
         DropOutput();
     }

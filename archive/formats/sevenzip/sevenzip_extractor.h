@@ -69,7 +69,8 @@ class CVek7Zip : public CVekExtractorImpl,
     void ReadEntries(uint32_t count);
     bool IsSelected(uint32_t index) const;
     bool HasPassword() const { return GetPassword() != nullptr && *GetPassword() != '\0'; }
-    // Prepares the record of what becomes of each entry in the run.
+    // The run's list for the library: the selection, and the entries whose data selected hard
+    // links need.
     void PlanExtraction();
     // Hands the library our stream, which discards what it is given.
     sevenzip::HRESULT DiscardingStream(sevenzip::ISequentialOutStream** out);
@@ -82,6 +83,8 @@ class CVek7Zip : public CVekExtractorImpl,
     void EndItem(int32_t result);
     // Ends an item for which the library is given no stream, and answers the library.
     sevenzip::HRESULT EndWithoutData();
+    // A selected hard link: a copy of the file its entry's data became in this run.
+    void CopyLinkedFile();
     // The output of an entry that failed or was skipped goes; one that succeeded is finished.
     void DropOutput();
     void FinishOutput();
@@ -109,13 +112,21 @@ class CVek7Zip : public CVekExtractorImpl,
     // not for an entry that never had an output; with 0 for data the host did not ask for.
     enum ECompletion : uint8_t { kCompleteNone, kCompleteZero, kCompleteEntry };
 
+    // Per entry: the entry a hard link shares its data with (kNotALink, kDanglingLink).
+    std::vector<int32_t> m_hardLinks;
+    std::vector<uint32_t> m_libraryIndices;
     std::vector<uint8_t> m_outcome;
+    // Per entry, for this run: the entry whose output file holds its data (-1: none yet), and
+    // for an entry that was not selected, the selected hard link its data is written as.
+    std::vector<int32_t> m_dataFile;
+    std::vector<int32_t> m_writtenAs;
     CVekOutFileStream* m_currentOutput = nullptr;
     std::wstring m_currentPath;
     SVekEntry* m_currentEntry = nullptr;
     int64_t m_currentIndex = -1;
-    bool m_itemOpen = false;  // the library's current item has not had its result yet
-    bool m_started = false;   // the current entry was started (OnStartEntry)
+    int64_t m_dataIndex = -1;  // the library's item whose data the current entry receives
+    bool m_itemOpen = false;   // the library's current item has not had its result yet
+    bool m_started = false;    // the current entry was started (OnStartEntry)
     ECompletion m_completion = kCompleteZero;
     unsigned m_entryError = 0;
     unsigned m_stopCode = 0;  // the failure that made the library stop
