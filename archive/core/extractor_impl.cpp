@@ -229,20 +229,24 @@ int CVekExtractorImpl::ExtractFileEntry(int index, SVekEntry* entry, const std::
         return 0;
     }
     CVekRef<IVekOutStream> out(file);
-    if (!file->Open(target.c_str())) {
+    // The entry is written beside its target and put in place only when it has succeeded:
+    // an entry that fails leaves whatever was on disk untouched.
+    if (!file->OpenStaged(target.c_str())) {
         CreateFolderPath(target.c_str());
-        if (!file->Open(target.c_str())) {
+        if (!file->OpenStaged(target.c_str())) {
             ReportError(VEKERR_CREATE_FILE, entry->name);
             return 0;
         }
     }
     BeginEntry(entry);
     int done = WriteEntryToStream(index, entry, file);
-    bool remove = !done && file->GetWrittenSize() == 0;
-    out.Reset();  // closes the file
-    if (remove) {
-        vek::platform::RemoveFile(SanitizePath(target.c_str()).c_str());
+    if (done && !file->Commit()) {
+        // Not in place is not done: the completion says so too.
+        m_lastError = VEKERR_CREATE_FILE;
+        ReportError(VEKERR_CREATE_FILE, entry->name);
+        done = 0;
     }
+    out.Reset();  // drops the temporary file of an entry that failed
     if (m_sink != nullptr) {
         m_sink->OnCompleteEntry(static_cast<int>(m_lastError));
     }
