@@ -111,6 +111,7 @@ void CVekExtractorImpl::BeginEntry(SVekEntry* entry) {
     m_lastError = 0;
     m_consumed = 0;
     m_decoded = 0;
+    m_outputLeft = VEK_UNKNOWN_SIZE;
     m_skip = 0;
     if (m_sink != nullptr) {
         m_sink->OnStartEntry(entry, &m_skip, &m_cancel);
