@@ -132,7 +132,10 @@ int CVekExtractorImpl::AddProgress(int64_t consumed, int64_t produced) {
 }
 
 int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutStream* out) {
-    if (entry->size == 0) {
+    // Only an entry with nothing stored is empty without decoding. A size of 0 over stored
+    // data may be a size field that cannot say (a gzip trailer of a 4 GiB image, a ZIP local
+    // header with a data descriptor): the data is decoded and checked like any other.
+    if (entry->size == 0 && entry->packedSize == 0) {
         return 1;
     }
     if (m_skip || m_cancel) {
@@ -160,6 +163,8 @@ int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutSt
     if (entry->size == VEK_UNKNOWN_SIZE || WrittenSizeMatches(entry, out->GetWrittenSize())) {
         return 1;
     }
+    // A failed entry never completes as a success.
+    m_lastError = VEKERR_WRITE;
     ReportError(VEKERR_WRITE, entry->name);
     return 0;
 }

@@ -89,17 +89,20 @@ TEST(ExtractLoop, SizesTimesAndAttributes) {
     unknown.size = VEK_UNKNOWN_SIZE;
     FakeEntry mismatch{"short.txt", "abc"};
     mismatch.size = 10;
+    FakeEntry liar{"liar.txt", "data behind a size of 0"};
+    liar.size = 0;
     FakeEntry stamped{"stamped.txt", "time"};
     stamped.modifyTime = kTime;
     FakeEntry late{"late.txt", "later"};
     late.modifyTime = kAfter2038;
     FakeEntry readOnly{"ro.txt", "locked"};
     readOnly.attributes = VEK_ATTR_READONLY | VEK_ATTR_ARCHIVE;
-    Fixture f{empty, unknown, mismatch, stamped, late, readOnly};
+    Fixture f{empty, unknown, mismatch, liar, stamped, late, readOnly};
 
-    EXPECT_EQ(f.ExtractAll(), 0);  // only the size mismatch fails
-    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_WRITE});
-    EXPECT_EQ(f.Sink().Completions(), (Errors{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(f.ExtractAll(), 0);  // only the size mismatches fail
+    EXPECT_EQ(f.Sink().Errors(), (Errors{VEKERR_WRITE, VEKERR_WRITE}));
+    EXPECT_EQ(f.Sink().Completions(), (Errors{0, 0, VEKERR_WRITE, VEKERR_WRITE, 0, 0, 0}));
+    EXPECT_FALSE(f.Exists(L"liar.txt"));
 
     EXPECT_TRUE(f.Exists(L"empty.txt"));
     EXPECT_EQ(f.Read(L"empty.txt"), "");
