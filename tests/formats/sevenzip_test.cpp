@@ -306,6 +306,30 @@ TEST(CodecBridge, Passwords) {
     }
 }
 
+// An entry that fails leaves the file already on disk under its name as it was, also when it
+// fails after its data was written (a wrong password on stored data, found by the CRC); one
+// that succeeds replaces it. No temporary file stays behind either way.
+TEST(CodecBridge, AFailedEntryLeavesTheFileOnDiskAlone) {
+    REQUIRE_CODEC_LIBRARY();
+    struct Case {
+        const char* password;
+        int extracted;
+        bool replaced;
+    };
+    const Case cases[] = {{"wrong", 0, false}, {nullptr, 0, false}, {"secret", 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password == nullptr ? "none" : c.password);
+        ScratchFolder target;
+        WriteFileBytes(target.Path() / "a.txt", "what the user had");
+        Outcome run = OpenAndExtract(Codec(L"aes-stored.7z"), target, c.password);
+        ASSERT_EQ(run.opened, 1);
+        EXPECT_EQ(run.extracted, c.extracted);
+        EXPECT_TRUE(ReadFileBytes(target.Path() / "a.txt") ==
+                    (c.replaced ? ReadFileBytes(Source("a.txt")) : "what the user had"));
+        EXPECT_EQ(ListTree(target.Path()), std::set<std::string>{"a.txt"});
+    }
+}
+
 // The password reaches the library as UTF-16 from the system's ANSI code page (949 on Korean
 // Windows, the locale's UTF-8 on Linux), so a Korean password typed by the user works.
 TEST(CodecBridge, KoreanPassword) {

@@ -141,6 +141,9 @@ def make(out):
     seven("nonsolid.7z", "-ms=off", "-m0=lzma2")
     seven("aes.7z", "-psecret", "-ms=off")
     seven("aes-names.7z", "-psecret", "-mhe=on")
+    # Stored and encrypted: a wrong password is only found by the CRC, after the data.
+    _run("7zz", "a", "-bd", "-psecret", "-ms=off", "-mx=0", os.path.join(base, "aes-stored.7z"),
+         "a.txt", cwd=src)
     seven("korean-password.7z", "-p" + KOREAN + "\uc554\ud638", "-mhe=on")  # 한글암호
     seven("split.7z", "-v20k", "-ms=on", "-mx=0")
     seven("seven.tar", "-ttar")

@@ -324,7 +324,6 @@ void CVek7Zip::ResetFormatState() {
     m_started = false;
     m_itemOpen = false;
     m_stopCode = 0;
-    m_currentPath.clear();
     m_archivePath.clear();
     m_volumeSize = 0;
     m_entryError = 0;
@@ -339,26 +338,21 @@ void CVek7Zip::ReleaseOutput() {
 }
 
 void CVek7Zip::DropOutput() {
-    if (m_currentOutput == nullptr) {
-        return;
-    }
-    // A failed entry that wrote nothing leaves no empty file behind.
-    bool empty = m_currentOutput->GetWrittenSize() == 0;
+    // The staged file goes with its stream: whatever was on disk under the entry's name stays.
     ReleaseOutput();
-    if (empty) {
-        vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
-    }
 }
 
-void CVek7Zip::FinishOutput() {
+bool CVek7Zip::FinishOutput() {
     if (m_currentEntry->modifyTime != 0) {
         m_currentOutput->SetModifyTime(m_currentEntry->modifyTime);
     }
-    ReleaseOutput();
     uint32_t shown = m_currentEntry->attributes & (VEK_ATTR_READONLY | VEK_ATTR_HIDDEN);
     if (shown != 0) {
-        vek::platform::SetPathAttributes(SanitizePath(m_currentPath.c_str()).c_str(), shown);
+        m_currentOutput->SetAttributes(shown);
     }
+    bool placed = m_currentOutput->Commit() != 0;
+    ReleaseOutput();
+    return placed;
 }
 
 // ---- extraction -----------------------------------------------------------------------------
@@ -532,8 +526,9 @@ bool CVek7Zip::CreateOutput(const std::wstring& path) {
     CVekOutFileStream* file = path.empty() ? nullptr : new (std::nothrow) CVekOutFileStream();
     if (file != nullptr) {
         file->AddRef();
+        // Written beside its target and put in place only when it has succeeded.
         CreateFolderPath(path.c_str());
-        if (!file->Open(path.c_str())) {
+        if (!file->OpenStaged(path.c_str())) {
             file->Release();
             file = nullptr;
         }
@@ -544,7 +539,6 @@ bool CVek7Zip::CreateOutput(const std::wstring& path) {
         return false;
     }
     m_currentOutput = file;
-    m_currentPath = path;
     return true;
 }
 
@@ -561,7 +555,6 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
     m_entryError = 0;
     m_currentEntry = nullptr;
     m_currentIndex = -1;
-    m_currentPath.clear();
     m_started = false;
     m_skip = 0;
     m_completion = kCompleteZero;
@@ -675,10 +668,7 @@ HRESULT CVek7Zip::Write(const void* data, uint32_t size, uint32_t* processed) {
             // Skipped while it was being written: the rest of its data passes through, and
             // what was written of it goes.
             m_entryError = VEKERR_USER_STOP;
-            if (m_currentOutput != nullptr) {
-                ReleaseOutput();
-                vek::platform::RemoveFile(SanitizePath(m_currentPath.c_str()).c_str());
-            }
+            DropOutput();
         } else {
             // Data the host did not ask for: there is no entry to skip.
             m_skip = 0;
@@ -728,23 +718,23 @@ void CVek7Zip::EndItem(int32_t result) {
         m_failed = true;
         m_outcome[static_cast<size_t>(m_currentIndex)] = kHandled;
     }
+    // A decoded entry is put in place before it is told complete: that can fail too.
+    if (m_started && !skipped && m_entryError == 0) {
+        if (m_currentOutput != nullptr && !FinishOutput()) {
+            FailEntry(VEKERR_CREATE_FILE, false);
+        } else {
+            auto current = static_cast<size_t>(m_currentIndex);
+            m_outcome[current] = kWritten;
+            m_dataFile[static_cast<size_t>(m_dataIndex)] = static_cast<int32_t>(current);
+        }
+    }
+    DropOutput();
     if (m_sink != nullptr && m_completion != kCompleteNone) {
         m_sink->OnCompleteEntry(m_completion == kCompleteEntry ? static_cast<int>(m_entryError)
                                                                : 0);
     }
-    if (m_started && !skipped && m_entryError == 0) {
-        if (m_currentOutput != nullptr) {
-            FinishOutput();
-        }
-        auto current = static_cast<size_t>(m_currentIndex);
-        m_outcome[current] = kWritten;
-        m_dataFile[static_cast<size_t>(m_dataIndex)] = static_cast<int32_t>(current);
-    } else {
-        DropOutput();
-    }
     m_currentEntry = nullptr;
     m_currentIndex = -1;
-    m_currentPath.clear();
     m_entryError = 0;
     m_started = false;
 }

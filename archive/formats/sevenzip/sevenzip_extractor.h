@@ -85,9 +85,10 @@ class CVek7Zip : public CVekExtractorImpl,
     sevenzip::HRESULT EndWithoutData();
     // A selected hard link: a copy of the file its entry's data became in this run.
     void CopyLinkedFile();
-    // The output of an entry that failed or was skipped goes; one that succeeded is finished.
+    // The output of an entry that failed or was skipped goes; one that succeeded is stamped
+    // and put in place (false when it cannot be).
     void DropOutput();
-    void FinishOutput();
+    bool FinishOutput();
     void ReleaseOutput();
     // An entry's failure: told to the sink with the entry's name, and the run's result is 0.
     void FailEntry(unsigned code, bool stopLaterEntries);
@@ -121,7 +122,6 @@ class CVek7Zip : public CVekExtractorImpl,
     std::vector<int32_t> m_dataFile;
     std::vector<int32_t> m_writtenAs;
     CVekOutFileStream* m_currentOutput = nullptr;
-    std::wstring m_currentPath;
     SVekEntry* m_currentEntry = nullptr;
     int64_t m_currentIndex = -1;
     int64_t m_dataIndex = -1;  // the library's item whose data the current entry receives
