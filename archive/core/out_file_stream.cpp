@@ -13,6 +13,10 @@ namespace {
 
 constexpr unsigned kTemporaryAttempts = 1000;
 
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
 wchar_t* CopyOf(const std::wstring& text) {
     wchar_t* copy = new (std::nothrow) wchar_t[text.size() + 1];
     if (copy != nullptr) {
@@ -115,6 +119,10 @@ int CVekOutFileStream::OpenStaged(const wchar_t* target) {
         std::wstring suffix = L"." + std::to_wstring(attempt) + L".tmp";
         size_t keep =
             leaf.size() > suffix.size() + 1 ? leaf.size() - suffix.size() - 1 : leaf.size();
+        // Never cut a UTF-16 surrogate pair in two.
+        if (keep > 0 && keep < leaf.size() && IsHighSurrogate(leaf[keep - 1])) {
+            --keep;
+        }
         std::wstring name = folder + L"~" + leaf.substr(0, keep) + suffix;
         bool taken = false;
         plat::FileHandle file = plat::CreateNewFileForWriting(name.c_str(), &taken);

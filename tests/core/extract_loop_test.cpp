@@ -195,7 +195,10 @@ TEST(ExtractLoop, SuccessReplacesAnExistingFileAndAppliesItsAttributes) {
     FakeEntry readOnly{"ro.txt", "new and locked"};
     readOnly.attributes = VEK_ATTR_READONLY;
     readOnly.modifyTime = 1700000000;
-    Fixture f{{"a.txt", "new"}, readOnly};
+    // Characters beyond the BMP are two UTF-16 units each: a shortened temporary name must
+    // not split them.
+    const char* emoji = "\xF0\x9F\x8C\x88\xF0\x9F\x8C\x95\xF0\x9F\x8C\x8A.txt";
+    Fixture f{{"a.txt", "new"}, readOnly, {emoji, "moon"}};
     WriteFileBytes(f.target.Native(L"a.txt"), "old, and longer than the new content");
     WriteFileBytes(f.target.Native(L"ro.txt"), "old");
     EXPECT_EQ(f.ExtractAll(), 1);
@@ -203,7 +206,7 @@ TEST(ExtractLoop, SuccessReplacesAnExistingFileAndAppliesItsAttributes) {
     EXPECT_EQ(f.Read(L"ro.txt"), "new and locked");
     EXPECT_TRUE(IsReadOnly(f.target.Native(L"ro.txt")));
     EXPECT_EQ(ModifyTime(f.target.Native(L"ro.txt")), 1700000000);
-    EXPECT_EQ(ListTree(f.target.Path()), (std::set<std::string>{"a.txt", "ro.txt"}));
+    EXPECT_EQ(ListTree(f.target.Path()), (std::set<std::string>{"a.txt", "ro.txt", emoji}));
 }
 
 TEST(ExtractLoop, DecoderFailuresAreReportedNeverSilent) {
