@@ -5,6 +5,7 @@
 
 #include "archive/core/paths.h"
 #include "archive/core/text_conversion.h"
+#include "archive/core/time_conversion.h"
 #include "archive/platform/codepage.h"
 
 namespace plat = vek::platform;
@@ -158,12 +159,11 @@ int CVekOutFileStream::Commit() {
 }
 
 int CVekOutFileStream::SetModifyTime(int64_t unixSeconds) {
-    constexpr int64_t kEpochDifference = 11644473600LL;
-    constexpr int64_t kUnitsPerSecond = 10000000;
-    if (m_file == plat::kInvalidFile) {
+    int64_t fileTime = 0;
+    if (m_file == plat::kInvalidFile || !UnixTimeToFileTime(unixSeconds, &fileTime)) {
         return 0;
     }
-    return plat::SetLastWriteTime(m_file, (unixSeconds + kEpochDifference) * kUnitsPerSecond);
+    return plat::SetLastWriteTime(m_file, fileTime);
 }
 
 int CVekOutFileStream::SetAttributes(uint32_t attributes) {

@@ -67,6 +67,16 @@ TEST(CliListing, SummaryAsTheStatusBarShowsIt) {
     EXPECT_EQ(cli::FormatSummary(list), L"Files: 3  Folders: 1  Total size: 1.4MB\n");
 }
 
+TEST(CliListing, TimesOfAnyValueAreFormattedSafely) {
+    SVekEntry* entry = MakeEntry(L"t", 1, 0);
+    SVekEntryList list;
+    list.Add(entry);
+    for (int64_t time : {INT64_MAX, INT64_MIN, int64_t{1} << 60}) {
+        entry->modifyTime = time;
+        EXPECT_EQ(cli::DescribeEntry(*entry, VEK_FORMAT_ZIP)[3], L"?") << time;
+    }
+}
+
 TEST(CliListing, TotalOfHugeSizesSaturates) {
     SVekEntryList list;
     list.Add(MakeEntry(L"a", uint64_t{1} << 62, 0));
