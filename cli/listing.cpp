@@ -6,22 +6,22 @@
 
 #include "app/size_format.h"
 #include "archive/core/format_detection.h"
+#include "archive/core/size_sum.h"
+#include "archive/core/time_conversion.h"
 #include "archive/platform/localtime.h"
 
 namespace cli {
 namespace {
 
-// Unix seconds to the 100-nanosecond units since 1601 that the platform's local time takes.
-constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
-constexpr int64_t kFileTimeUnitsPerSecond = 10000000LL;
-
 std::wstring FormatTime(int64_t unixSeconds) {
     if (unixSeconds == 0) {
         return std::wstring();
     }
+    // The platform's local time takes 100-nanosecond units since 1601.
+    int64_t fileTime = 0;
     std::tm local{};
-    if (!vek::platform::FileTimeToLocalTime(
-            unixSeconds * kFileTimeUnitsPerSecond + kUnixEpochAsFileTime, &local)) {
+    if (!UnixTimeToFileTime(unixSeconds, &fileTime) ||
+        !vek::platform::FileTimeToLocalTime(fileTime, &local)) {
         return L"?";
     }
     // Written digit by digit: a listing of 100,000 entries formats as many times.
@@ -196,7 +196,7 @@ std::wstring FormatSummary(const SVekEntryList& entries) {
     for (int i = 0; i < entries.count; ++i) {
         const SVekEntry* entry = entries.At(i);
         if (entry != nullptr && entry->size != VEK_UNKNOWN_SIZE) {
-            total += static_cast<int64_t>(entry->size);
+            total = AddSizeSaturating(total, entry->size);
         }
     }
     return L"Files: " + FormatCount(entries.fileCount) + L"  Folders: " +

@@ -139,6 +139,7 @@ int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutSt
         return 1;
     }
     if (m_skip || m_cancel) {
+        m_lastError = VEKERR_USER_STOP;  // not written, and the completion says so
         return 0;
     }
     if (!out->AcceptSize(static_cast<int64_t>(entry->size))) {
@@ -187,11 +188,13 @@ int CVekExtractorImpl::ExtractItemsTo(const int* indices, unsigned count, const 
     int result = 1;
     for (unsigned i = 0; i < count; ++i) {
         if (m_cancel) {
+            ReportNotWritten(indices, i, count, VEKERR_USER_STOP);
             return 0;
         }
         SVekEntry* entry = m_entries.At(indices[i]);
         if (entry == nullptr) {
             ReportError(VEKERR_BAD_INDEX, nullptr);
+            ReportNotWritten(indices, i + 1, count, VEKERR_BAD_INDEX);
             return 0;
         }
         // Nothing is ever written outside the target folder or into a device.
@@ -213,6 +216,17 @@ int CVekExtractorImpl::ExtractItemsTo(const int* indices, unsigned count, const 
         }
     }
     return result;
+}
+
+void CVekExtractorImpl::ReportNotWritten(const int* indices, unsigned from, unsigned count,
+                                         unsigned code) {
+    // The host names every selected entry that the run did not write, however it ended.
+    for (unsigned i = from; i < count; ++i) {
+        const SVekEntry* entry = m_entries.At(indices[i]);
+        if (entry != nullptr) {
+            ReportError(code, entry->name);
+        }
+    }
 }
 
 int CVekExtractorImpl::ExtractFolderEntry(SVekEntry* entry, const std::wstring& target) {

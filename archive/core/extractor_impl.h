@@ -123,5 +123,7 @@ class CVekExtractorImpl : public IVekExtractor {
   private:
     int WriteDecoded(IVekOutStream* output, const void* data, unsigned count);
     int ExtractFolderEntry(SVekEntry* entry, const std::wstring& target);
+    // Reports the entries indices[from .. count-1] with code: the run ended before them.
+    void ReportNotWritten(const int* indices, unsigned from, unsigned count, unsigned code);
     int ExtractFileEntry(int index, SVekEntry* entry, const std::wstring& target);
 };

@@ -5,6 +5,7 @@
 
 #include "archive/core/paths.h"
 #include "archive/core/text_conversion.h"
+#include "archive/core/time_conversion.h"
 #include "archive/platform/codepage.h"
 
 namespace plat = vek::platform;
@@ -12,6 +13,10 @@ namespace plat = vek::platform;
 namespace {
 
 constexpr unsigned kTemporaryAttempts = 1000;
+
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
 
 wchar_t* CopyOf(const std::wstring& text) {
     wchar_t* copy = new (std::nothrow) wchar_t[text.size() + 1];
@@ -115,6 +120,10 @@ int CVekOutFileStream::OpenStaged(const wchar_t* target) {
         std::wstring suffix = L"." + std::to_wstring(attempt) + L".tmp";
         size_t keep =
             leaf.size() > suffix.size() + 1 ? leaf.size() - suffix.size() - 1 : leaf.size();
+        // Never cut a UTF-16 surrogate pair in two.
+        if (keep > 0 && keep < leaf.size() && IsHighSurrogate(leaf[keep - 1])) {
+            --keep;
+        }
         std::wstring name = folder + L"~" + leaf.substr(0, keep) + suffix;
         bool taken = false;
         plat::FileHandle file = plat::CreateNewFileForWriting(name.c_str(), &taken);
@@ -150,12 +159,11 @@ int CVekOutFileStream::Commit() {
 }
 
 int CVekOutFileStream::SetModifyTime(int64_t unixSeconds) {
-    constexpr int64_t kEpochDifference = 11644473600LL;
-    constexpr int64_t kUnitsPerSecond = 10000000;
-    if (m_file == plat::kInvalidFile) {
+    int64_t fileTime = 0;
+    if (m_file == plat::kInvalidFile || !UnixTimeToFileTime(unixSeconds, &fileTime)) {
         return 0;
     }
-    return plat::SetLastWriteTime(m_file, (unixSeconds + kEpochDifference) * kUnitsPerSecond);
+    return plat::SetLastWriteTime(m_file, fileTime);
 }
 
 int CVekOutFileStream::SetAttributes(uint32_t attributes) {

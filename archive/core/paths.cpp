@@ -8,9 +8,46 @@
 namespace {
 
 template <class Char>
+bool IsSeparatorOf(Char c) {
+    return c == '\\' || c == '/';
+}
+
+// The end of the component that starts at from, with its separator when there is one.
+template <class Char>
+size_t PastComponent(const std::basic_string<Char>& path, size_t from) {
+    while (from < path.size() && !IsSeparatorOf(path[from])) {
+        ++from;
+    }
+    return from < path.size() ? from + 1 : from;
+}
+
+template <class Char>
+size_t RootLength(const std::basic_string<Char>& path) {
+    size_t n = path.size();
+    bool twoSeparators = n >= 2 && IsSeparatorOf(path[0]) && IsSeparatorOf(path[1]);
+    if (twoSeparators && n >= 4 && (path[2] == '?' || path[2] == '.') && IsSeparatorOf(path[3])) {
+        // \\?\UNC\server\share\ or \\?\C:\ (or a volume name).
+        bool unc = n >= 8 && (path[4] == 'U' || path[4] == 'u') &&
+                   (path[5] == 'N' || path[5] == 'n') && (path[6] == 'C' || path[6] == 'c') &&
+                   IsSeparatorOf(path[7]);
+        return unc ? PastComponent(path, PastComponent(path, 8)) : PastComponent(path, 4);
+    }
+    if (twoSeparators) {
+        // A server and its share.
+        return PastComponent(path, PastComponent(path, 2));
+    }
+    if (n >= 2 && path[1] == ':') {
+        return n >= 3 && IsSeparatorOf(path[2]) ? 3 : 2;
+    }
+    return n >= 1 && IsSeparatorOf(path[0]) ? 1 : 0;
+}
+
+template <class Char>
 std::basic_string<Char> Sanitize(const Char* path) {
     std::basic_string<Char> copy(path);
-    for (size_t i = 0; i < copy.size(); ++i) {
+    // The root (a drive, \\server\share, \\?\C:) is the system's to read, not a name.
+    size_t root = RootLength(copy);
+    for (size_t i = root; i < copy.size(); ++i) {
         Char c = copy[i];
         if (c == '*' || c == '<' || c == '>' || c == '?' || c == '|' || (c == ':' && i >= 3)) {
             copy[i] = '_';
@@ -65,44 +102,35 @@ std::string SanitizePath(const char* path) {
     return Sanitize(path);
 }
 
+size_t PathRootLength(const std::wstring& path) {
+    return RootLength(path);
+}
+
 bool CreateFolderPath(const wchar_t* path) {
     std::wstring clean = SanitizePath(path);
     if (clean.empty() || clean.size() >= VEK_MAX_FOLDER_PATH) {
         return false;
     }
-    // Cut at the last separator; the first character is never the cut.
+    // Folders below the root, up to the last separator. The root itself (a drive, a server
+    // and its share) is never created.
+    size_t root = RootLength(clean);
     size_t cut = clean.size();
-    for (size_t i = clean.size() - 1; i >= 1; --i) {
-        if (IsSeparator(clean[i])) {
-            cut = i;
+    while (cut > root && !IsSeparator(clean[cut - 1])) {
+        --cut;
+    }
+    for (size_t end = PastComponent(clean, root); end <= cut && end > root;
+         end = PastComponent(clean, end)) {
+        std::wstring folder = clean.substr(0, end);
+        while (!folder.empty() && IsSeparator(folder.back())) {
+            folder.pop_back();
+        }
+        if (!folder.empty() && !vek::platform::IsFolder(folder.c_str()) &&
+            !vek::platform::CreateFolder(folder.c_str())) {
             break;
         }
-    }
-    std::wstring parents = clean.substr(0, cut);
-
-    std::wstring prefix;
-    if (IsSeparator(clean[0])) {
-        prefix = clean[0];
-    }
-    bool first = true;
-    size_t start = 0;
-    while (start <= parents.size()) {
-        size_t end = start;
-        while (end < parents.size() && !IsSeparator(parents[end])) {
-            ++end;
+        if (end == clean.size()) {
+            break;
         }
-        if (end > start) {
-            if (!first) {
-                prefix += L'\\';
-            }
-            prefix.append(parents, start, end - start);
-            first = false;
-            if (!vek::platform::IsFolder(prefix.c_str()) &&
-                !vek::platform::CreateFolder(prefix.c_str())) {
-                break;
-            }
-        }
-        start = end + 1;
     }
     return vek::platform::IsFolder(clean.c_str());
 }

@@ -1,8 +1,21 @@
 #include "archive/core/time_conversion.h"
 
 #include <ctime>
+#include <limits>
 
 #include "archive/platform/localtime.h"
+
+namespace {
+
+constexpr int64_t kUnitsPerSecond = 10000000;
+constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 1970
+
+// What a local-time conversion gave back, or 0 when it failed or left the kept range.
+int64_t Checked(int64_t unixSeconds) {
+    return unixSeconds > 0 && unixSeconds <= VEK_LATEST_UNIX_TIME ? unixSeconds : 0;
+}
+
+}  // namespace
 
 int64_t DosTimeToUnixTime(uint32_t dos) {
     std::tm local{};
@@ -14,13 +27,30 @@ int64_t DosTimeToUnixTime(uint32_t dos) {
     local.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
     local.tm_year = static_cast<int>(dos >> 25) + 1980 - 1900;
     local.tm_isdst = -1;
-    return vek::platform::MakeTime64(&local);
+    return Checked(vek::platform::MakeTime64(&local));
 }
 
 int64_t FileTimeToUnixTime(int64_t fileTime) {
+    if (fileTime < 0) {
+        return 0;
+    }
+    int64_t unixSeconds = fileTime / kUnitsPerSecond - kEpochDifference;
+    if (Checked(unixSeconds) == 0) {
+        return 0;
+    }
     std::tm local{};
     if (!vek::platform::FileTimeToLocalTime(fileTime, &local)) {
         return 0;
     }
-    return vek::platform::MakeTime64(&local);
+    return Checked(vek::platform::MakeTime64(&local));
+}
+
+bool UnixTimeToFileTime(int64_t unixSeconds, int64_t* fileTime) {
+    constexpr int64_t kLatest =
+        std::numeric_limits<int64_t>::max() / kUnitsPerSecond - kEpochDifference;
+    if (unixSeconds < -kEpochDifference || unixSeconds > kLatest) {
+        return false;
+    }
+    *fileTime = (unixSeconds + kEpochDifference) * kUnitsPerSecond;
+    return true;
 }

@@ -66,7 +66,9 @@ TEST(ExtractLoop, InvalidIndexStopsTheRunAfterTheEntriesBeforeIt) {
     EXPECT_EQ(f.Extract({0, -1, 1}), 0);
     EXPECT_TRUE(f.Exists(L"a.txt"));
     EXPECT_FALSE(f.Exists(L"b.txt"));
-    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_BAD_INDEX});
+    // The entry after the bad index is named as not written.
+    EXPECT_EQ(f.Sink().Errors(), (Errors{VEKERR_BAD_INDEX, VEKERR_BAD_INDEX}));
+    EXPECT_EQ(f.Sink().calls.back().name, L"b.txt");
     EXPECT_EQ(f.Extract({5}), 0);
     int none = 0;
     EXPECT_EQ(f.extractor.ExtractItemsTo(&none, 0, f.target.Wide().c_str()), 1);
@@ -139,8 +141,11 @@ TEST(ExtractLoop, SkipAndCancelWhenAnEntryStarts) {
     EXPECT_EQ(f.Read(L"b.txt"), "beta");
     EXPECT_FALSE(f.Exists(L"c.txt"));
     EXPECT_FALSE(f.Exists(L"d.txt"));
-    EXPECT_EQ(f.Sink().Completions(), (Errors{0, 0, 0}));
-    EXPECT_TRUE(f.Sink().Errors().empty());
+    // Neither the skipped nor the cancelled entry completes as a success, and the entry the
+    // cancel left out is named.
+    EXPECT_EQ(f.Sink().Completions(), (Errors{VEKERR_USER_STOP, 0, VEKERR_USER_STOP}));
+    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_USER_STOP});
+    EXPECT_EQ(f.Sink().calls.back().name, L"d.txt");
 }
 
 TEST(ExtractLoop, CancelDuringProgressLeavesNoPartialFile) {
@@ -150,6 +155,8 @@ TEST(ExtractLoop, CancelDuringProgressLeavesNoPartialFile) {
     EXPECT_EQ(f.ExtractAll(), 0);
     EXPECT_EQ(ListTree(f.target.Path()), std::set<std::string>{});
     EXPECT_EQ(f.Sink().Completions(), Errors{VEKERR_USER_STOP});
+    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_USER_STOP});
+    EXPECT_EQ(f.Sink().calls.back().name, L"next.txt");
 }
 
 // Every way an entry can fail, each over a file the user already had.
@@ -195,7 +202,10 @@ TEST(ExtractLoop, SuccessReplacesAnExistingFileAndAppliesItsAttributes) {
     FakeEntry readOnly{"ro.txt", "new and locked"};
     readOnly.attributes = VEK_ATTR_READONLY;
     readOnly.modifyTime = 1700000000;
-    Fixture f{{"a.txt", "new"}, readOnly};
+    // Characters beyond the BMP are two UTF-16 units each: a shortened temporary name must
+    // not split them.
+    const char* emoji = "\xF0\x9F\x8C\x88\xF0\x9F\x8C\x95\xF0\x9F\x8C\x8A.txt";
+    Fixture f{{"a.txt", "new"}, readOnly, {emoji, "moon"}};
     WriteFileBytes(f.target.Native(L"a.txt"), "old, and longer than the new content");
     WriteFileBytes(f.target.Native(L"ro.txt"), "old");
     EXPECT_EQ(f.ExtractAll(), 1);
@@ -203,7 +213,7 @@ TEST(ExtractLoop, SuccessReplacesAnExistingFileAndAppliesItsAttributes) {
     EXPECT_EQ(f.Read(L"ro.txt"), "new and locked");
     EXPECT_TRUE(IsReadOnly(f.target.Native(L"ro.txt")));
     EXPECT_EQ(ModifyTime(f.target.Native(L"ro.txt")), 1700000000);
-    EXPECT_EQ(ListTree(f.target.Path()), (std::set<std::string>{"a.txt", "ro.txt"}));
+    EXPECT_EQ(ListTree(f.target.Path()), (std::set<std::string>{"a.txt", "ro.txt", emoji}));
 }
 
 TEST(ExtractLoop, DecoderFailuresAreReportedNeverSilent) {

@@ -212,6 +212,10 @@ TEST(OutFileStream, WritesStampsAndCounts) {
     EXPECT_EQ(out->Write(" world", 6, nullptr), 1);
     EXPECT_EQ(out->GetWrittenSize(), 11u);
     EXPECT_EQ(out->AcceptSize(1LL << 40), 1);
+    // Times that pass a file time's 64 bits are refused, not multiplied into nonsense.
+    for (int64_t bad : {INT64_MAX, INT64_MIN, int64_t{1} << 60}) {
+        EXPECT_EQ(out->SetModifyTime(bad), 0) << bad;
+    }
     EXPECT_EQ(out->SetModifyTime(0), 1);
     EXPECT_EQ(out->SetAttributes(VEK_ATTR_READONLY), 1);
     EXPECT_EQ(out->Close(), 1);

@@ -35,4 +35,34 @@ TEST(TimeConversion, FileTimeComesBackAsTheSameInstant) {
     EXPECT_EQ(FileTimeToUnixTime(FileTimeOf(1736657310) + 9999999), 1736657310);
 }
 
+// Hostile or impossible times become unknown where they enter, alike on every platform.
+TEST(TimeConversion, OutOfRangeTimesAreUnknown) {
+    const int64_t unknown[] = {
+        INT64_MIN,                             // 2^63 read as signed
+        -1,                                    // all ones
+        INT64_MAX,                             // year 30828
+        0,                                     // 1601
+        FileTimeOf(-86400),                    // before 1970
+        FileTimeOf(VEK_LATEST_UNIX_TIME + 1),  // after the year 3000
+        FileTimeOf(0) + kUnitsPerSecond / 2,   // within the first second: 0 anyway
+    };
+    for (int64_t fileTime : unknown) {
+        EXPECT_EQ(FileTimeToUnixTime(fileTime), 0) << fileTime;
+    }
+    EXPECT_EQ(FileTimeToUnixTime(FileTimeOf(VEK_LATEST_UNIX_TIME)), VEK_LATEST_UNIX_TIME);
+    // DOS times all lie between 1980 and 2108; none is out of range, the last one included.
+    EXPECT_GT(DosTimeToUnixTime(0xFF9FBF7D), 4000000000);
+}
+
+TEST(TimeConversion, UnixTimeToFileTimeRefusesWhatPasses64Bits) {
+    int64_t fileTime = 1;
+    EXPECT_TRUE(UnixTimeToFileTime(0, &fileTime));
+    EXPECT_EQ(fileTime, FileTimeOf(0));
+    EXPECT_TRUE(UnixTimeToFileTime(-kEpochDifference, &fileTime));
+    EXPECT_EQ(fileTime, 0);
+    for (int64_t bad : {INT64_MAX, INT64_MIN, -kEpochDifference - 1, INT64_MAX / kUnitsPerSecond}) {
+        EXPECT_FALSE(UnixTimeToFileTime(bad, &fileTime)) << bad;
+    }
+}
+
 }  // namespace

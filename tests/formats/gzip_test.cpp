@@ -188,5 +188,15 @@ TEST(Archive, OpenFailuresAndSizes) {
     EXPECT_EQ(archive.GetSelectionSizes(&packed, &size), 0);
 }
 
+TEST(Archive, SizeSumsSaturateInsteadOfWrapping) {
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"sizes\\huge.zip").c_str(), nullptr), 1);
+    int64_t packed = 0;
+    int64_t size = 0;
+    ASSERT_EQ(archive.GetSelectionSizes(&packed, &size), 1);
+    EXPECT_EQ(size, INT64_MAX);  // 2^62 + 2^62 wraps to -2^63
+    EXPECT_EQ(packed, INT64_MAX);
+}
+
 }  // namespace
 }  // namespace test
