@@ -112,6 +112,42 @@ TEST(Zip, ListingFacts) {
     EXPECT_GE(archive.GetFileSize(), 150000u);  // all volumes
 }
 
+TEST(Zip, TrailingByte5CIsACharacterNotAFolder) {
+    struct File {
+        std::wstring path;
+        std::string utf8;  // the last name in UTF-8: the file holds it twenty times
+    };
+    struct Case {
+        const wchar_t* archive;
+        int codePage;
+        std::vector<File> files;
+    };
+    const std::string hyo = "\xe8\xa1\xa8", so = "\xe3\x82\xbd";
+    const Case cases[] = {
+        {L"cp932-5c.zip", 932, {{L"\u8868", hyo}, {L"\u30bd", so}, {L"dir\\\u8868", "dir/" + hyo}}},
+        {L"cp950-5c.zip", 950, {{L"\u529f", "\xe5\x8a\x9f"}, {L"\u8a31", "\xe8\xa8\xb1"}}},
+        {L"cp936-5c.zip", 936, {{L"\u4e57", "\xe4\xb9\x97"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        ScratchFolder target;
+        Result result = Extract(c.archive, target, c.codePage);
+        ASSERT_EQ(result.opened, 1);
+        EXPECT_EQ(result.extracted, 1);
+        for (const File& file : c.files) {
+            std::string expected;
+            for (int i = 0; i < 20; ++i) {
+                expected += file.utf8;
+            }
+            EXPECT_EQ(ReadFileBytes(target.Native(file.path)), expected);
+        }
+    }
+    // A name that really ends in a backslash stays a folder.
+    ScratchFolder target;
+    Extract(L"cp932-5c.zip", target, 932);
+    EXPECT_TRUE(fs::is_directory(target.Native(L"dir")));
+}
+
 TEST(Zip, ManyEntriesExtractBySelection) {
     ScratchFolder target;
     Result result = Extract(L"py-many.zip", target, 0, nullptr, {0, 12345, 69999});

@@ -146,6 +146,20 @@ def make(out):
     _write(os.path.join(base, "cp949-expected", KOREAN, KOREAN + ".txt"), b"cp949 name")
     cases.append(("cp949.zip", "cp949-expected", 949))
 
+    # Names in the Chinese and Japanese code pages whose last byte is 0x5C, the second byte of
+    # the character (表 is 95 5C in 932), written without the UTF-8 flag as those systems do.
+    class LegacyName(zipfile.ZipInfo):
+        def _encodeFilenameFlags(self):
+            return self.raw_name, self.flag_bits
+    for code_page, names in ((932, ["\u8868", "\u30bd", "dir\\", "dir/\u8868"]),
+                             (950, ["\u529f", "\u8a31"]), (936, ["\u4e57"])):
+        with zipfile.ZipFile(os.path.join(base, "cp%d-5c.zip" % code_page), "w") as z:
+            for name in names:
+                info = LegacyName(name)
+                info.raw_name = name.encode("gbk" if code_page == 936 else "cp%d" % code_page)
+                info.compress_type = zipfile.ZIP_DEFLATED
+                z.writestr(info, name.encode("utf-8") * 20)
+
     # Damage made from real archives.
     good = open(os.path.join(base, "7z-aes256.zip"), "rb").read()
     first = zipfile.ZipFile(os.path.join(base, "7z-aes256.zip")).infolist()

@@ -1,6 +1,7 @@
 #include "archive/formats/zip/zip_extractor.h"
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
@@ -547,10 +548,6 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
     entry->crc = header.crc;
     entry->method = header.method;
     entry->flags = static_cast<int16_t>(header.flags);
-    char last = name[std::strlen(name) - 1];
-    if (last == '/' || last == '\\') {
-        entry->attributes |= VEK_ATTR_FOLDER;
-    }
     if (header.flags & kFlagEncrypted) {
         m_encrypted = 1;
         entry->encryption = VEK_CRYPT_ZIP;
@@ -560,6 +557,12 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
         m_lastError = VEKERR_BAD_NAME;
         delete entry;
         return nullptr;
+    }
+    // Decided on the converted name: in the Chinese and Japanese code pages a trailing 0x5C
+    // byte is often the second half of a character (the bytes of 表 are 95 5C), not a '\\'.
+    size_t length = std::wcslen(entry->name);
+    if (length > 0 && (entry->name[length - 1] == L'\\' || entry->name[length - 1] == L'/')) {
+        entry->attributes |= VEK_ATTR_FOLDER;
     }
     if (!m_entries.Add(entry)) {
         return nullptr;  // the list could not grow; Add has freed the entry
