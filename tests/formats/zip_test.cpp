@@ -250,6 +250,43 @@ TEST(Zip, DamagedDirectories) {
     EXPECT_EQ(archive.GetExtractor()->GetEntryList()->count, 1);
 }
 
+TEST(Zip, StreamedArchivesCutBeforeTheirDirectory) {
+    // Everything is there up to the last data descriptor: all of it extracts, and the archive
+    // is reported damaged, with its reason.
+    for (const wchar_t* name : {L"pipe-cut.zip", L"py-stream-cut.zip", L"py-stream64-cut.zip",
+                                L"py-stream-bare-cut.zip", L"py-stream-padded-cut.zip"}) {
+        SCOPED_TRACE(name);
+        CVekArchive archive;
+        ASSERT_EQ(archive.Open(Fixture(std::wstring(L"zip\\") + name).c_str(), nullptr), 1);
+        EXPECT_EQ(archive.IsDamaged(), 1);
+        EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_DAMAGED);
+        ScratchFolder target;
+        Result result = Extract(name, target, 65001);
+        EXPECT_EQ(result.extracted, 1);
+        EXPECT_TRUE(result.errors.empty());
+        EXPECT_EQ(CompareTrees(FixtureNative(L"zip\\src"), target.Path()), "");
+    }
+
+    // Cut inside an entry's data: its sizes are unknown, not zero, and it never passes for
+    // extracted; the entries before it do.
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"zip\\pipe-cut-in-data.zip").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_DAMAGED);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    const SVekEntry* last = list->At(list->count - 1);
+    EXPECT_EQ(std::wstring(last->name), L"docs\\random.bin");
+    EXPECT_EQ(last->size, VEK_UNKNOWN_SIZE);
+    ScratchFolder target;
+    Result result = Extract(L"pipe-cut-in-data.zip", target, 65001);
+    EXPECT_EQ(result.extracted, 0);
+    ASSERT_EQ(result.completions.size(), 5u);
+    EXPECT_NE(result.completions.back(), 0);
+    for (const wchar_t* file : {L"readme.txt", L"docs\\big.txt"}) {
+        EXPECT_EQ(ReadFileBytes(target.Native(file)),
+                  ReadFileBytes(FixtureNative(std::wstring(L"zip\\src\\") + file)));
+    }
+}
+
 TEST(Zip, HostileArchives) {
     // Names that would leave the target are refused; the rest is extracted.
     ScratchFolder root;

@@ -146,6 +146,29 @@ def make(out):
     _write(os.path.join(base, "cp949-expected", KOREAN, KOREAN + ".txt"), b"cp949 name")
     cases.append(("cp949.zip", "cp949-expected", 949))
 
+    # Written to a pipe and cut short (a download that stopped): the sizes and CRCs are only
+    # in the data descriptors. Info-ZIP through a pipe, Python to a stream that cannot seek,
+    # with 32- and 64-bit descriptors; and one whose descriptors lack their signature.
+    piped = subprocess.run(["zip", "-q", "-r", "-", *items], cwd=src, stdout=subprocess.PIPE,
+                           check=True).stdout
+    _write(os.path.join(base, "pipe.zip"), piped)
+    pyzip("py-stream64.zip", zipfile.ZIP_DEFLATED, force_zip64=True, stream=True)
+    cases.pop()
+    def cut_before_directory(name):
+        data = open(os.path.join(base, name), "rb").read()
+        return data[:data.index(b"PK\x01\x02")]
+    for name in ("pipe.zip", "py-stream.zip", "py-stream64.zip"):
+        _write(os.path.join(base, name[:-4] + "-cut.zip"), cut_before_directory(name))
+    bare = cut_before_directory("py-stream.zip").replace(b"PK\x07\x08", b"")
+    _write(os.path.join(base, "py-stream-bare-cut.zip"), bare)
+    # Zeros after the last descriptor, as a download that was padded: only decoding that entry
+    # to the end of its deflate stream finds its descriptor.
+    _write(os.path.join(base, "py-stream-padded-cut.zip"),
+           cut_before_directory("py-stream.zip") + bytes(300))
+    # Cut inside the data of docs/random.bin.
+    data = open(os.path.join(base, "pipe-cut.zip"), "rb").read()
+    _write(os.path.join(base, "pipe-cut-in-data.zip"), data[:data.index(b"docs/random.bin") + 5000])
+
     # Names in the Chinese and Japanese code pages whose last byte is 0x5C, the second byte of
     # the character (表 is 95 5C in 932), written without the UTF-8 flag as those systems do.
     class LegacyName(zipfile.ZipInfo):

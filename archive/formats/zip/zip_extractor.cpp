@@ -11,6 +11,7 @@
 #include "archive/core/crypto.h"
 #include "archive/core/errors.h"
 #include "archive/core/time_conversion.h"
+#include "archive/formats/zip/zip_descriptor.h"
 
 namespace {
 
@@ -90,6 +91,21 @@ SZipExtra ParseExtraFields(const uint8_t* block, size_t length, uint32_t size, u
         at += 4 + dataSize;
     }
     return extra;
+}
+
+// What the reader knows of an entry beyond its record: kept as the entry's extra data.
+struct SZipEntryState : VekExtraData {
+    // The input ends inside the entry's data, before its data descriptor was found.
+    bool descriptorMissing = false;
+};
+
+// The entry's state, made on first use; null when there is no memory for it.
+SZipEntryState* StateOf(SVekEntry* entry) {
+    if (entry->extra == nullptr) {
+        entry->extra = new (std::nothrow) SZipEntryState();
+    }
+    // ZIP entries carry no other extra data.
+    return static_cast<SZipEntryState*>(entry->extra);
 }
 
 void ApplyExtra(const SZipExtra& extra, SVekEntry* entry) {
@@ -199,6 +215,9 @@ int CVekUnZip::ReadCentralDirectory(int64_t delta) {
             case kSignatureRecord:
                 return 1;
             default:
+                if (m_lastError == 0) {
+                    m_lastError = VEKERR_DAMAGED;
+                }
                 return 0;
         }
     }
@@ -212,7 +231,7 @@ int CVekUnZip::ReadSequentially() {
         if (!m_stream->ReadExact(bytes, 4)) {
             m_inputEnded = m_stream->IsEnd();
             if (m_inputEnded) {
-                return 1;
+                return EndOfWalk(seen);
             }
             m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
             return 0;
@@ -232,8 +251,8 @@ int CVekUnZip::ReadSequentially() {
                 ok = ReadCentralRecord(false, 0);
                 break;
             case kEndRecord:
-                ok = ReadEndRecord(m_stream->GetPosition() - 4);
-                break;
+                // The archive ends with this record; what follows is not the archive's.
+                return ReadEndRecord(m_stream->GetPosition() - 4);
             case kZip64EndRecord:
                 ok = SkipRecord(kZip64EndFixed);
                 break;
@@ -241,25 +260,33 @@ int CVekUnZip::ReadSequentially() {
                 ok = SkipRecord(kZip64LocatorSize);
                 break;
             default:
-                // After a local header this is usually data whose sizes are only in a data
-                // descriptor: the entries so far stay listed.
-                if (!seen) {
-                    m_lastError = VEKERR_NOT_ARCHIVE;
-                }
+                // The entries so far stay listed.
+                m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
                 return 0;
         }
         if (!ok) {
             return 0;
         }
         if (m_stream->IsEnd()) {
-            return 1;
+            return EndOfWalk(seen);
         }
     }
+}
+
+int CVekUnZip::EndOfWalk(bool seen) {
+    // Every archive ends with an end record: an input that ends before it was cut short
+    // (a download that stopped, a pipe that broke), whatever could be listed.
+    if (seen) {
+        m_lastError = VEKERR_DAMAGED;
+        return 0;
+    }
+    return 1;
 }
 
 int CVekUnZip::FindArchiveStart() {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStartScan]);
     if (!buffer) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return 0;
     }
     m_archiveStart = 0;
@@ -267,11 +294,13 @@ int CVekUnZip::FindArchiveStart() {
     unsigned count = kStartScan;
     if (size <= kStartScan) {
         if (size < 4) {
+            m_lastError = VEKERR_NOT_ARCHIVE;
             return 0;
         }
         count = static_cast<unsigned>(size);
     }
     if (!m_stream->ReadExact(buffer.get(), count)) {
+        m_lastError = VEKERR_READ_SIGNATURE;
         return 0;
     }
     const uint8_t* p = buffer.get();
@@ -521,6 +550,9 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
         ApplyExtra(fields, entry);
     }
     entry->dataOffset = static_cast<uint64_t>(m_stream->GetPosition());
+    if (listedHere && (header.flags & kFlagDataDescriptor) && entry->packedSize == 0) {
+        return ReadStreamedEntry(entry);
+    }
     // Never backwards, whatever a ZIP64 field claims: the walk must always move on.
     uint64_t size = m_stream->GetSize();
     uint64_t next = entry->dataOffset + entry->packedSize;
@@ -528,6 +560,72 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
         next = size;
     }
     m_stream->Seek(static_cast<int64_t>(next), VEK_SEEK_SET);
+    return 1;
+}
+
+int CVekUnZip::ReadStreamedEntry(SVekEntry* entry) {
+    // Written to a pipe: the local header's sizes are zeros, the real ones and the CRC follow
+    // the data in a descriptor, and the walk goes on after it.
+    SZipDescriptor descriptor;
+    if (FindZipDescriptor(m_stream, entry->dataOffset, &descriptor)) {
+        entry->crc = descriptor.crc;
+        entry->packedSize = descriptor.packedSize;
+        entry->size = descriptor.size;
+        m_stream->Seek(static_cast<int64_t>(descriptor.end), VEK_SEEK_SET);
+        return 1;
+    }
+    // The input ends before any descriptor: the sizes are unknown, not zero, and the entry can
+    // only be extracted when its data turns out to end, with its descriptor, before the input.
+    SZipEntryState* state = StateOf(entry);
+    if (state == nullptr) {
+        m_lastError = VEKERR_NO_MEMORY_EXTRA;
+        return 0;
+    }
+    state->descriptorMissing = true;
+    uint64_t size = m_stream->GetSize();
+    entry->size = VEK_UNKNOWN_SIZE;
+    entry->packedSize = size - entry->dataOffset;
+    m_stream->Seek(static_cast<int64_t>(size), VEK_SEEK_SET);
+    return 1;
+}
+
+int CVekUnZip::ExtractWithoutDescriptor(SVekEntry* entry, IVekOutStream* out) {
+    // Only deflate and bzip2 data say themselves where they end.
+    if (entry->method != 8 && entry->method != 12) {
+        m_lastError = VEKERR_READ_DATA;
+        return 0;
+    }
+    int64_t remaining = 0;
+    uint32_t crc = 0;
+    unsigned unused = 0;
+    if (!BeginDecoding(entry, m_stream, &remaining)) {
+        return 0;
+    }
+    int decoded = entry->method == 8 ? InflateInto(m_stream, out, &remaining, &crc, &unused)
+                                     : Bunzip2Into(m_stream, out, &remaining, &crc, &unused);
+    if (!decoded) {
+        return 0;
+    }
+    // Nothing counts as extracted before the descriptor has confirmed sizes and CRC.
+    uint64_t end = static_cast<uint64_t>(m_stream->GetPosition()) - unused;
+    SZipDescriptor descriptor;
+    if (!ReadZipDescriptorAt(m_stream, end, end - entry->dataOffset, out->GetWrittenSize(),
+                             &descriptor)) {
+        m_lastError = VEKERR_READ_DATA;
+        return 0;
+    }
+    entry->crc = descriptor.crc;
+    entry->packedSize = descriptor.packedSize;
+    entry->size = descriptor.size;
+    static_cast<SZipEntryState*>(entry->extra)->descriptorMissing = false;
+    if (!FinishDecoding(entry, m_stream, 0, false, crc)) {
+        return 0;
+    }
+    // A CRC of 0 is not compared there; here it would leave the data unchecked.
+    if (crc != descriptor.crc) {
+        m_lastError = VEKERR_CRC;
+        return 0;
+    }
     return 1;
 }
 
@@ -539,6 +637,7 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
     }
     SVekEntry* entry = new (std::nothrow) SVekEntry();
     if (entry == nullptr) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return nullptr;
     }
     entry->headerOffset = headerOffset;
@@ -565,6 +664,7 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
         entry->attributes |= VEK_ATTR_FOLDER;
     }
     if (!m_entries.Add(entry)) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return nullptr;  // the list could not grow; Add has freed the entry
     }
     m_headerIndex[headerOffset] = entry;
@@ -599,6 +699,10 @@ int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* 
         return 0;
     }
     m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);
+    const auto* state = static_cast<const SZipEntryState*>(entry->extra);
+    if (state != nullptr && state->descriptorMissing) {
+        return ExtractWithoutDescriptor(entry, out);
+    }
     // Shrink, reduce, implode and the rest have no decoder: 25.
     return DecodeByMethod(entry, m_stream, out);
 }

@@ -34,6 +34,7 @@ class CVekUnZip : public CVekExtractorImpl {
 
     int ReadCentralDirectory(int64_t delta);
     int ReadSequentially();
+    int EndOfWalk(bool seen);
     int FindArchiveStart();
     int FindEndRecord();
     uint32_t ReadSignature();
@@ -43,6 +44,8 @@ class CVekUnZip : public CVekExtractorImpl {
     int SkipRecord(unsigned length);
     void ReadExtraFields(const uint8_t* block, int length, const SZipHeader& header,
                          SVekEntry* entry, uint64_t* headerOffset);
+    int ReadStreamedEntry(SVekEntry* entry);
+    int ExtractWithoutDescriptor(SVekEntry* entry, IVekOutStream* out);
     SVekEntry* CreateEntry(const SZipHeader& header, uint64_t headerOffset, const char* name);
     int LocateEntryData(SVekEntry* entry);
     bool CentralRecordAt(uint64_t position);
