@@ -12,6 +12,7 @@ import struct
 import subprocess
 import time
 import zipfile
+import zlib
 
 # Times in the archives are local: make them in the zone the tests run in.
 os.environ["TZ"] = "KST-9"
@@ -239,6 +240,25 @@ def make(out):
     tail[10:12] = struct.pack("<H", count)
     tail[12:16] = struct.pack("<I", len(duplicated) - central)
     _write(os.path.join(base, "overlap.zip"), duplicated + bytes(tail))
+
+    # The overlapping-file bomb: every entry's stored data is everything after its own local
+    # header, the later entries' headers included, so that each byte is extracted many times.
+    kernel = b"overlap " * 500
+    tail, records = kernel, []
+    for k in reversed(range(4)):
+        name = b"bomb%d.txt" % k
+        crc = zlib.crc32(tail)
+        header = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0x21, crc, len(tail),
+                             len(tail), len(name), 0) + name
+        records.insert(0, (name, crc, len(tail)))
+        tail = header + tail
+    central, offset = b"", 0
+    for name, crc, size in records:
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0x21, crc,
+                               size, size, len(name), 0, 0, 0, 0, 0, offset) + name
+        offset += 30 + len(name)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 4, 4, len(central), len(tail), 0)
+    _write(os.path.join(base, "overlap-bomb.zip"), tail + central + end)
 
     with open(os.path.join(base, "cases.txt"), "w") as f:
         for name, expected, code_page in cases:

@@ -1,10 +1,12 @@
 #include "archive/formats/zip/zip_extractor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/core/byte_order.h"
@@ -97,7 +99,13 @@ SZipExtra ParseExtraFields(const uint8_t* block, size_t length, uint32_t size, u
 struct SZipEntryState : VekExtraData {
     // The input ends inside the entry's data, before its data descriptor was found.
     bool descriptorMissing = false;
+    // The entry's data reaches into another entry's local header (or shares it).
+    bool overlaps = false;
 };
+
+// The least an entry takes from its local header on: the header without name and extra field,
+// then its stored data.
+constexpr uint64_t kLocalHeaderFixed = 30;
 
 // The entry's state, made on first use; null when there is no memory for it.
 SZipEntryState* StateOf(SVekEntry* entry) {
@@ -176,6 +184,9 @@ int CVekUnZip::ReadDirectory() {
     }
     if (central) {
         int result = ReadCentralDirectory(delta);
+        if (m_entries.count > 0 && !RefuseOverlappingEntries()) {
+            result = 0;
+        }
         if (result || m_entries.count > 0) {
             return result;
         }
@@ -184,6 +195,44 @@ int CVekUnZip::ReadDirectory() {
         m_lastError = 0;
     }
     return ReadSequentially();
+}
+
+int CVekUnZip::RefuseOverlappingEntries() {
+    // Directory records whose entries overlap make a small archive extract into far more than
+    // it holds (several records for one local header, or data that runs over the headers of
+    // the entries after it). Every entry should end before the next local header begins.
+    std::vector<std::pair<uint64_t, int>> byOffset;
+    byOffset.reserve(static_cast<size_t>(m_entries.count));
+    for (int i = 0; i < m_entries.count; ++i) {
+        byOffset.emplace_back(m_entries.At(i)->headerOffset, i);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    bool refused = false;
+    for (size_t k = 0; k < byOffset.size(); ++k) {
+        SVekEntry* entry = m_entries.At(byOffset[k].second);
+        uint64_t offset = byOffset[k].first;
+        bool shared = (k > 0 && byOffset[k - 1].first == offset) ||
+                      (k + 1 < byOffset.size() && byOffset[k + 1].first == offset);
+        bool runsOver = false;
+        if (k + 1 < byOffset.size()) {
+            uint64_t room = byOffset[k + 1].first - offset;
+            runsOver = room < kLocalHeaderFixed || room - kLocalHeaderFixed < entry->packedSize;
+        }
+        if (shared || runsOver) {
+            SZipEntryState* state = StateOf(entry);
+            if (state == nullptr) {
+                m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+                return 0;
+            }
+            state->overlaps = true;
+            refused = true;
+        }
+    }
+    if (refused) {
+        m_lastError = VEKERR_DAMAGED;
+        return 0;
+    }
+    return 1;
 }
 
 bool CVekUnZip::CentralRecordAt(uint64_t position) {
@@ -691,6 +740,12 @@ int CVekUnZip::LocateEntryData(SVekEntry* entry) {
 }
 
 int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
+    const auto* state = static_cast<const SZipEntryState*>(entry->extra);
+    if (state != nullptr && state->overlaps) {
+        m_lastError = VEKERR_DAMAGED;
+        ReportError(VEKERR_DAMAGED, entry->name);
+        return 0;
+    }
     if (!LocateEntryData(entry)) {
         ReportError(VEKERR_DAMAGED, entry->name);
         if (m_lastError == 0) {
@@ -699,7 +754,6 @@ int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* 
         return 0;
     }
     m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);
-    const auto* state = static_cast<const SZipEntryState*>(entry->extra);
     if (state != nullptr && state->descriptorMissing) {
         return ExtractWithoutDescriptor(entry, out);
     }

@@ -49,6 +49,7 @@ class CVekUnZip : public CVekExtractorImpl {
     SVekEntry* CreateEntry(const SZipHeader& header, uint64_t headerOffset, const char* name);
     int LocateEntryData(SVekEntry* entry);
     bool CentralRecordAt(uint64_t position);
+    int RefuseOverlappingEntries();
     uint64_t VolumeStart(int volume);
 
     uint64_t m_centralPosition = 0;
