@@ -11,6 +11,7 @@
 #include "archive/core/archive.h"
 #include "archive/core/errors.h"
 #include "archive/core/format_detection.h"
+#include "failing_allocation.h"
 #include "support/scratch.h"
 #include "support/test_extractor.h"
 
@@ -363,6 +364,35 @@ TEST(Zip, OverlappingEntriesAreRefused) {
         kernel += "overlap ";
     }
     EXPECT_EQ(ReadFileBytes(bomb.Native(L"bomb3.txt")), kernel);
+}
+
+TEST(Zip, RunningOutOfMemoryIsAnErrorCode) {
+    // The directory comment of the second entry cannot be held: the first entry stays listed.
+    CVekArchive archive;
+    {
+        FailingAllocation failing(40009);
+        ASSERT_EQ(archive.Open(Fixture(L"zip\\odd-sizes.zip").c_str(), nullptr), 1);
+        EXPECT_GT(FailingAllocation::Refused(), 0u);
+    }
+    EXPECT_EQ(archive.IsDamaged(), 1);
+    EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_READ_CENTRAL);
+    EXPECT_EQ(std::wstring(archive.GetExtractor()->GetEntryList()->At(0)->name), L"first.txt");
+
+    // The third entry's local extra field cannot be held when it is extracted.
+    ASSERT_EQ(archive.Open(Fixture(L"zip\\odd-sizes.zip").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.IsDamaged(), 0);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    {
+        FailingAllocation failing(30011);
+        EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+        EXPECT_GT(FailingAllocation::Refused(), 0u);
+    }
+    EXPECT_EQ(static_cast<RecordingSink*>(sink.Get())->Completions(),
+              (std::vector<int>{0, 0, VEKERR_NO_MEMORY_EXTRA}));
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ReadFileBytes(target.Native(L"second.txt")), "second");
 }
 
 TEST(Zip, HandMadeRecords) {

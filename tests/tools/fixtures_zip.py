@@ -241,6 +241,17 @@ def make(out):
     tail[12:16] = struct.pack("<I", len(duplicated) - central)
     _write(os.path.join(base, "overlap.zip"), duplicated + bytes(tail))
 
+    # Fields of unusual sizes, for tests that make exactly that allocation fail: a directory
+    # comment of 40,009 bytes on the second entry, a local extra field of 30,011 on the third.
+    with zipfile.ZipFile(os.path.join(base, "odd-sizes.zip"), "w") as z:
+        z.writestr("first.txt", b"first")
+        commented = zipfile.ZipInfo("second.txt")
+        commented.comment = b"c" * 40009
+        z.writestr(commented, b"second")
+        extended = zipfile.ZipInfo("third.txt")
+        extended.extra = struct.pack("<HH", 0xCAFE, 30007) + bytes(30007)
+        z.writestr(extended, b"third")
+
     # The overlapping-file bomb: every entry's stored data is everything after its own local
     # header, the later entries' headers included, so that each byte is extracted many times.
     kernel = b"overlap " * 500

@@ -156,6 +156,19 @@ uint64_t CVekUnZip::VolumeStart(int volume) {
 }
 
 int CVekUnZip::ReadDirectory() {
+    // Names and records go into standard containers: running out of memory must come back as
+    // an error code, never as an exception through the extractor's interface.
+    try {
+        return ListEntries();
+    } catch (const std::bad_alloc&) {
+        if (m_lastError == 0) {
+            m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+        }
+        return 0;
+    }
+}
+
+int CVekUnZip::ListEntries() {
     void* multi = nullptr;
     if (m_stream->QueryInterface(IVekMultiInStream::kIid, &multi) == VEK_S_OK) {
         m_volumes = static_cast<IVekMultiInStream*>(multi);
@@ -499,9 +512,22 @@ int CVekUnZip::ReadCentralRecord(bool create, int64_t delta) {
     uint8_t externalAttributes = record[34];
     header.headerOffset = ReadLe32(record + 38);
 
-    std::string name(nameLength, '\0');
-    std::vector<uint8_t> extra(extraLength);
-    std::vector<uint8_t> comment(commentLength);
+    std::string name;
+    std::vector<uint8_t> extra;
+    std::vector<uint8_t> comment;
+    try {
+        name.assign(nameLength, '\0');
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+        return 0;
+    }
+    try {
+        extra.resize(extraLength);
+        comment.resize(commentLength);
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_READ_CENTRAL;
+        return 0;
+    }
     if ((nameLength != 0 && !m_stream->ReadExact(&name[0], nameLength)) ||
         (extraLength != 0 && !m_stream->ReadExact(extra.data(), extraLength)) ||
         (commentLength != 0 && !m_stream->ReadExact(comment.data(), commentLength))) {
@@ -566,7 +592,12 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
     name[nameLength] = '\0';
     std::vector<uint8_t> extra;
     if (extraLength != 0) {
-        extra.resize(extraLength);
+        try {
+            extra.resize(extraLength);
+        } catch (const std::bad_alloc&) {
+            m_lastError = VEKERR_NO_MEMORY_EXTRA;
+            return 0;
+        }
         if (!m_stream->ReadExact(extra.data(), extraLength)) {
             m_inputEnded = m_stream->IsEnd();
             m_lastError = VEKERR_READ_EXTRA;
@@ -739,7 +770,17 @@ int CVekUnZip::LocateEntryData(SVekEntry* entry) {
     return ReadLocalHeader(entry);
 }
 
-int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
+int CVekUnZip::ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) {
+    // Reading the local header fills a standard container (its extra field).
+    try {
+        return ExtractEntry(index, entry, out);
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_NO_MEMORY_EXTRA;
+        return 0;
+    }
+}
+
+int CVekUnZip::ExtractEntry(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
     const auto* state = static_cast<const SZipEntryState*>(entry->extra);
     if (state != nullptr && state->overlaps) {
         m_lastError = VEKERR_DAMAGED;

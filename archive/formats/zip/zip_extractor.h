@@ -21,6 +21,8 @@ class CVekUnZip : public CVekExtractorImpl {
     int ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) override;
 
   private:
+    int ListEntries();
+    int ExtractEntry(int index, SVekEntry* entry, IVekOutStream* out);
     // The fields a local header and a central record share.
     struct SZipHeader {
         uint16_t flags = 0;
