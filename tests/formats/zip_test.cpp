@@ -395,6 +395,49 @@ TEST(Zip, RunningOutOfMemoryIsAnErrorCode) {
     EXPECT_EQ(ReadFileBytes(target.Native(L"second.txt")), "second");
 }
 
+// Also keeps the detail texts of OnError.
+class DetailSink : public RecordingSink {
+  public:
+    int32_t OnError(int code, const wchar_t* name, const wchar_t* detail) override {
+        details.push_back(detail != nullptr ? detail : L"");
+        return RecordingSink::OnError(code, name, detail);
+    }
+    std::vector<std::wstring> details;
+};
+
+TEST(Zip, SplitSetWithAVolumeMissing) {
+    // Info-ZIP's split set without its second part: still listed from the directory in the
+    // last part; the entries with bytes in the missing part fail with 53 and name it, the
+    // others extract exactly.
+    ScratchFolder set;
+    for (const wchar_t* part : {L"infozip-split.z01", L"infozip-split.zip"}) {
+        fs::copy_file(FixtureNative(std::wstring(L"zip\\") + part), set.Native(part));
+    }
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(set.Wide(L"infozip-split.zip").c_str(), nullptr), 1);
+    CVekRef<IVekProgress> sink(new DetailSink());
+    auto* details = static_cast<DetailSink*>(sink.Get());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    std::vector<int> errors = details->Errors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors, std::vector<int>(errors.size(), VEKERR_DAMAGED_OR_VOLUME_MISSING));
+    for (const std::wstring& detail : details->details) {
+        EXPECT_EQ(detail, set.Wide(L"infozip-split.z02"));
+    }
+    int extracted = 0;
+    for (const SinkCall& call : details->calls) {
+        if (call.kind == "complete" && call.code == 0) {
+            ++extracted;
+            fs::path source = FixtureNative(L"zip\\src\\" + call.name);
+            EXPECT_EQ(ReadFileBytes(target.Native(call.name)), ReadFileBytes(source));
+        }
+    }
+    EXPECT_GT(extracted, 0);
+}
+
 TEST(Zip, HandMadeRecords) {
     ScratchFolder folder;
     // Only an end record: an empty archive.

@@ -361,9 +361,15 @@ int CVekUnZip::FindArchiveStart() {
         }
         count = static_cast<unsigned>(size);
     }
-    if (!m_stream->ReadExact(buffer.get(), count)) {
-        m_lastError = VEKERR_READ_SIGNATURE;
-        return 0;
+    // A split set with a volume missing may not deliver all of them; the start is in the
+    // first bytes.
+    unsigned got = 0;
+    if (!m_stream->Read(buffer.get(), count, &got)) {
+        if (got < 4) {
+            m_lastError = VEKERR_READ_SIGNATURE;
+            return 0;
+        }
+        count = got;
     }
     const uint8_t* p = buffer.get();
     if (std::memcmp(p, "PK\x03\x04", 4) == 0) {
@@ -780,6 +786,22 @@ int CVekUnZip::ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out)
     }
 }
 
+bool CVekUnZip::RefuseForMissingVolume(const SVekEntry* entry, uint64_t begin, uint64_t end) {
+    if (m_volumes == nullptr) {
+        return false;
+    }
+    const wchar_t* missing =
+        m_volumes->GetMissingVolumeName(static_cast<int64_t>(begin), static_cast<int64_t>(end));
+    if (missing == nullptr) {
+        return false;
+    }
+    m_lastError = VEKERR_DAMAGED_OR_VOLUME_MISSING;
+    if (m_sink != nullptr) {
+        m_sink->OnError(static_cast<int>(m_lastError), entry->name, missing);
+    }
+    return true;
+}
+
 int CVekUnZip::ExtractEntry(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
     const auto* state = static_cast<const SZipEntryState*>(entry->extra);
     if (state != nullptr && state->overlaps) {
@@ -787,11 +809,19 @@ int CVekUnZip::ExtractEntry(int /*index*/, SVekEntry* entry, IVekOutStream* out)
         ReportError(VEKERR_DAMAGED, entry->name);
         return 0;
     }
+    // A split set with a volume missing: the entry that needs it says which.
+    uint64_t begin = entry->headerOffset;
+    if (RefuseForMissingVolume(entry, begin, begin + kLocalHeaderFixed)) {
+        return 0;
+    }
     if (!LocateEntryData(entry)) {
         ReportError(VEKERR_DAMAGED, entry->name);
         if (m_lastError == 0) {
             m_lastError = VEKERR_DAMAGED;
         }
+        return 0;
+    }
+    if (RefuseForMissingVolume(entry, begin, entry->dataOffset + entry->packedSize)) {
         return 0;
     }
     m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);

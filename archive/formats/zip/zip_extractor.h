@@ -52,6 +52,8 @@ class CVekUnZip : public CVekExtractorImpl {
     int LocateEntryData(SVekEntry* entry);
     bool CentralRecordAt(uint64_t position);
     int RefuseOverlappingEntries();
+    // Reports 53 with the missing volume's path when [begin, end) lies in a volume the set lacks.
+    bool RefuseForMissingVolume(const SVekEntry* entry, uint64_t begin, uint64_t end);
     uint64_t VolumeStart(int volume);
 
     uint64_t m_centralPosition = 0;
