@@ -421,15 +421,25 @@ TEST(Zip, SplitSetWithAVolumeMissing) {
     CVekRef<IVekProgress> sink(new DetailSink());
     auto* details = static_cast<DetailSink*>(sink.Get());
     archive.GetExtractor()->SetProgressSink(sink.Get());
+    // The entry that needs the missing part is already on disk: it stays as it was.
+    const std::string precious = "the user's own copy";
     ScratchFolder target;
+    fs::create_directories(target.Native(L"docs"));
+    WriteFileBytes(target.Native(L"docs\\random.bin"), precious);
     EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
     archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ReadFileBytes(target.Native(L"docs\\random.bin")), precious);
     std::vector<int> errors = details->Errors();
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors, std::vector<int>(errors.size(), VEKERR_DAMAGED_OR_VOLUME_MISSING));
     for (const std::wstring& detail : details->details) {
         EXPECT_EQ(detail, set.Wide(L"infozip-split.z02"));
     }
+    bool randomRefused = false;
+    for (const SinkCall& call : details->calls) {
+        randomRefused = randomRefused || (call.kind == "error" && call.name == L"docs\\random.bin");
+    }
+    EXPECT_TRUE(randomRefused);
     int extracted = 0;
     for (const SinkCall& call : details->calls) {
         if (call.kind == "complete" && call.code == 0) {
