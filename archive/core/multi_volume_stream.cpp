@@ -1,5 +1,6 @@
 #include "archive/core/multi_volume_stream.h"
 
+#include <cstring>
 #include <new>
 
 #include "archive/core/in_file_stream.h"
@@ -29,6 +30,23 @@ std::wstring Digits(int n, size_t width) {
 
 bool IsUpper(wchar_t c) {
     return c >= L'A' && c <= L'Z';
+}
+
+// How many volumes come before a split ZIP's last part: the number of the disk its end record
+// is on. 0 when the record does not say (then the set ends at the first volume missing).
+int ZipVolumeCount(IVekInStream* last) {
+    constexpr unsigned kEndRecord = 22;
+    uint8_t record[kEndRecord];
+    uint64_t size = last->GetSize();
+    int64_t at = static_cast<int64_t>(size) - kEndRecord;
+    bool read = size >= kEndRecord && last->Seek(at, VEK_SEEK_SET) == at &&
+                last->ReadExact(record, kEndRecord) && std::memcmp(record, "PK\x05\x06", 4) == 0;
+    last->Seek(0, VEK_SEEK_SET);
+    if (!read) {
+        return 0;
+    }
+    int disk = record[4] | (record[5] << 8);
+    return disk < kVolumeLimit ? disk : kVolumeLimit - 1;
 }
 
 }  // namespace
@@ -74,7 +92,12 @@ int CVekMultiInFileStream::Attach(IVekInStream* first, int kind) {
     m_fileName = name;
 
     if (kind == VEK_SPLIT_ZIP) {
-        AddVolumes(name, 1);
+        int count = ZipVolumeCount(first);
+        if (count > 0) {
+            AddZipVolumes(name, count);
+        } else {
+            AddVolumes(name, 1);
+        }
         if (!AddVolume(first)) {
             first->Release();
         }
@@ -124,7 +147,7 @@ int CVekMultiInFileStream::AddVolume(IVekInStream* stream) {
         added = 2;
     }
     stream->SetFilter(m_filter);
-    m_volumes.push_back(SVolume{stream, size, head, tail});
+    m_volumes.push_back(SVolume{stream, size, head, tail, std::wstring()});
     m_total += static_cast<int64_t>(size - head - tail);
     m_volumeCount = static_cast<int>(m_volumes.size());
     return added;
@@ -204,6 +227,57 @@ int CVekMultiInFileStream::AddVolumes(const std::wstring& name, int start) {
     return 1;
 }
 
+void CVekMultiInFileStream::AddZipVolumes(const std::wstring& name, int count) {
+    if (name.size() < 5) {
+        return;
+    }
+    uint64_t volumeSize = 0;
+    for (int n = 1; n <= count; ++n) {
+        std::wstring candidate = VolumeName(name, n);
+        CVekInFileStream* stream = nullptr;
+        if (!candidate.empty() && plat::PathExists(candidate.c_str()) &&
+            !plat::IsFolder(candidate.c_str())) {
+            stream = new (std::nothrow) CVekInFileStream();
+        }
+        if (stream != nullptr) {
+            stream->AddRef();
+            if (!stream->Open(candidate.c_str())) {
+                stream->Release();
+                stream = nullptr;
+            }
+        }
+        if (stream != nullptr) {
+            AddVolume(stream);
+            if (volumeSize == 0) {
+                volumeSize = stream->GetSize();
+            }
+            continue;
+        }
+        m_volumes.push_back(SVolume{nullptr, 0, 0, 0, candidate.empty() ? name : candidate});
+        m_volumeCount = static_cast<int>(m_volumes.size());
+    }
+    // Every volume but the last has the split size, so the missing ones keep the offsets of
+    // the volumes after them right.
+    for (SVolume& volume : m_volumes) {
+        if (volume.stream == nullptr) {
+            volume.size = volumeSize;
+            m_total += static_cast<int64_t>(volumeSize);
+        }
+    }
+}
+
+const wchar_t* CVekMultiInFileStream::GetMissingVolumeName(int64_t begin, int64_t end) {
+    int64_t start = 0;
+    for (const SVolume& volume : m_volumes) {
+        int64_t stop = start + Payload(volume);
+        if (volume.stream == nullptr && begin <= stop && start <= end) {
+            return volume.missing.c_str();
+        }
+        start = stop;
+    }
+    return nullptr;
+}
+
 int64_t CVekMultiInFileStream::Payload(const SVolume& volume) const {
     return static_cast<int64_t>(volume.size - volume.head - volume.tail);
 }
@@ -217,7 +291,9 @@ void CVekMultiInFileStream::MoveToNextVolume() {
     ++m_current;
     SVolume& volume = m_volumes[static_cast<size_t>(m_current)];
     m_offsetInVolume = volume.head;
-    volume.stream->Seek(m_offsetInVolume, VEK_SEEK_SET);
+    if (volume.stream != nullptr) {
+        volume.stream->Seek(m_offsetInVolume, VEK_SEEK_SET);
+    }
     m_volumeChanged = 1;
 }
 
@@ -243,7 +319,8 @@ int CVekMultiInFileStream::Read(void* buffer, unsigned count, unsigned* got) {
         }
         unsigned take = remaining <= 0 ? 0 : remaining < n ? static_cast<unsigned>(remaining) : n;
         // Never into a volume's tail: what a request cannot get from the payloads fails it.
-        if (take == 0 || !m_volumes[static_cast<size_t>(m_current)].stream->ReadExact(out, take)) {
+        IVekInStream* stream = m_volumes[static_cast<size_t>(m_current)].stream;
+        if (take == 0 || stream == nullptr || !stream->ReadExact(out, take)) {
             m_ended = 1;
             return 0;
         }
@@ -283,7 +360,9 @@ int64_t CVekMultiInFileStream::Seek(int64_t offset, unsigned origin) {
             if (b <= payload) {
                 m_current = i;
                 m_offsetInVolume = volume.head + b;
-                volume.stream->Seek(m_offsetInVolume, VEK_SEEK_SET);
+                if (volume.stream != nullptr) {
+                    volume.stream->Seek(m_offsetInVolume, VEK_SEEK_SET);
+                }
                 return m_position;
             }
             b -= payload;
@@ -298,7 +377,9 @@ int64_t CVekMultiInFileStream::Seek(int64_t offset, unsigned origin) {
 
 int CVekMultiInFileStream::Close() {
     for (SVolume& volume : m_volumes) {
-        volume.stream->Release();
+        if (volume.stream != nullptr) {
+            volume.stream->Release();
+        }
     }
     m_volumes.clear();
     m_current = -1;
@@ -321,7 +402,9 @@ const wchar_t* CVekMultiInFileStream::GetFileName() {
 void CVekMultiInFileStream::SetFilter(IVekStreamFilter* filter) {
     m_filter = filter;
     for (SVolume& volume : m_volumes) {
-        volume.stream->SetFilter(filter);
+        if (volume.stream != nullptr) {
+            volume.stream->SetFilter(filter);
+        }
     }
 }
 
@@ -335,7 +418,8 @@ const wchar_t* CVekMultiInFileStream::GetCurrentVolumeName() {
     if (m_current < 0 || m_current >= m_volumeCount) {
         return nullptr;
     }
-    return m_volumes[static_cast<size_t>(m_current)].stream->GetFileName();
+    const SVolume& volume = m_volumes[static_cast<size_t>(m_current)];
+    return volume.stream != nullptr ? volume.stream->GetFileName() : volume.missing.c_str();
 }
 
 int64_t CVekMultiInFileStream::GetVolumeOffset(int k) {

@@ -37,6 +37,10 @@ struct IVekMultiInStream : IVekInStream {
     virtual int Reserved2() = 0;
     virtual int Reserved3() = 0;
     virtual int Reserved4() = 0;
+
+    // Path of the first volume that the set lacks and whose place in the joined payload meets
+    // [begin, end); null when every byte of that range is there.
+    virtual const wchar_t* GetMissingVolumeName(int64_t begin, int64_t end) = 0;
 };
 
 class CVekMultiInFileStream : public CVekUnknownImp<IVekMultiInStream> {
@@ -72,21 +76,26 @@ class CVekMultiInFileStream : public CVekUnknownImp<IVekMultiInStream> {
     int Reserved2() override { return 1; }
     int Reserved3() override { return 0; }
     int Reserved4() override { return 0; }
+    const wchar_t* GetMissingVolumeName(int64_t begin, int64_t end) override;
 
     int GetKind() const { return m_kind; }
     int GetVolumeCount() const { return m_volumeCount; }
 
   private:
     struct SVolume {
-        IVekInStream* stream;  // one reference held
+        IVekInStream* stream;  // one reference held; null for a missing volume
         uint64_t size;         // whole file
         uint32_t head;         // bytes skipped at the start
         uint32_t tail;         // bytes skipped at the end
+        std::wstring missing;  // the path a missing volume should have had
     };
 
     // 1 when added, 2 when added as the set's necessary last volume, 0 when refused.
     int AddVolume(IVekInStream* stream);
     int AddVolumes(const std::wstring& name, int start);
+    // The volumes before a split ZIP's last part, as many as its end record counts; a volume
+    // that is not there keeps its place with the size of the others.
+    void AddZipVolumes(const std::wstring& name, int count);
     std::wstring VolumeName(const std::wstring& name, int n) const;
     int64_t Payload(const SVolume& volume) const;
     int64_t Remaining() const;

@@ -12,6 +12,7 @@
 #include "archive/core/archive.h"
 #include "archive/core/errors.h"
 #include "archive/core/format_detection.h"
+#include "failing_allocation.h"
 #include "support/scratch.h"
 #include "support/test_extractor.h"
 
@@ -111,6 +112,42 @@ TEST(Zip, ListingFacts) {
 
     ASSERT_EQ(archive.Open(Fixture(L"zip\\infozip-split.zip").c_str(), nullptr), 1);
     EXPECT_GE(archive.GetFileSize(), 150000u);  // all volumes
+}
+
+TEST(Zip, TrailingByte5CIsACharacterNotAFolder) {
+    struct File {
+        std::wstring path;
+        std::string utf8;  // the last name in UTF-8: the file holds it twenty times
+    };
+    struct Case {
+        const wchar_t* archive;
+        int codePage;
+        std::vector<File> files;
+    };
+    const std::string hyo = "\xe8\xa1\xa8", so = "\xe3\x82\xbd";
+    const Case cases[] = {
+        {L"cp932-5c.zip", 932, {{L"\u8868", hyo}, {L"\u30bd", so}, {L"dir\\\u8868", "dir/" + hyo}}},
+        {L"cp950-5c.zip", 950, {{L"\u529f", "\xe5\x8a\x9f"}, {L"\u8a31", "\xe8\xa8\xb1"}}},
+        {L"cp936-5c.zip", 936, {{L"\u4e57", "\xe4\xb9\x97"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        ScratchFolder target;
+        Result result = Extract(c.archive, target, c.codePage);
+        ASSERT_EQ(result.opened, 1);
+        EXPECT_EQ(result.extracted, 1);
+        for (const File& file : c.files) {
+            std::string expected;
+            for (int i = 0; i < 20; ++i) {
+                expected += file.utf8;
+            }
+            EXPECT_EQ(ReadFileBytes(target.Native(file.path)), expected);
+        }
+    }
+    // A name that really ends in a backslash stays a folder.
+    ScratchFolder target;
+    Extract(L"cp932-5c.zip", target, 932);
+    EXPECT_TRUE(fs::is_directory(target.Native(L"dir")));
 }
 
 TEST(Zip, ManyEntriesExtractBySelection) {
@@ -217,6 +254,43 @@ TEST(Zip, DamagedDirectories) {
     EXPECT_EQ(archive.GetExtractor()->GetEntryList()->count, 1);
 }
 
+TEST(Zip, StreamedArchivesCutBeforeTheirDirectory) {
+    // Everything is there up to the last data descriptor: all of it extracts, and the archive
+    // is reported damaged, with its reason.
+    for (const wchar_t* name : {L"pipe-cut.zip", L"py-stream-cut.zip", L"py-stream64-cut.zip",
+                                L"py-stream-bare-cut.zip", L"py-stream-padded-cut.zip"}) {
+        SCOPED_TRACE(name);
+        CVekArchive archive;
+        ASSERT_EQ(archive.Open(Fixture(std::wstring(L"zip\\") + name).c_str(), nullptr), 1);
+        EXPECT_EQ(archive.IsDamaged(), 1);
+        EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_DAMAGED);
+        ScratchFolder target;
+        Result result = Extract(name, target, 65001);
+        EXPECT_EQ(result.extracted, 1);
+        EXPECT_TRUE(result.errors.empty());
+        EXPECT_EQ(CompareTrees(FixtureNative(L"zip\\src"), target.Path()), "");
+    }
+
+    // Cut inside an entry's data: its sizes are unknown, not zero, and it never passes for
+    // extracted; the entries before it do.
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"zip\\pipe-cut-in-data.zip").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_DAMAGED);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    const SVekEntry* last = list->At(list->count - 1);
+    EXPECT_EQ(std::wstring(last->name), L"docs\\random.bin");
+    EXPECT_EQ(last->size, VEK_UNKNOWN_SIZE);
+    ScratchFolder target;
+    Result result = Extract(L"pipe-cut-in-data.zip", target, 65001);
+    EXPECT_EQ(result.extracted, 0);
+    ASSERT_EQ(result.completions.size(), 5u);
+    EXPECT_NE(result.completions.back(), 0);
+    for (const wchar_t* file : {L"readme.txt", L"docs\\big.txt"}) {
+        EXPECT_EQ(ReadFileBytes(target.Native(file)),
+                  ReadFileBytes(FixtureNative(std::wstring(L"zip\\src\\") + file)));
+    }
+}
+
 TEST(Zip, HostileArchives) {
     // Names that would leave the target are refused; the rest is extracted.
     ScratchFolder root;
@@ -231,7 +305,8 @@ TEST(Zip, HostileArchives) {
     archive.GetExtractor()->SetProgressSink(nullptr);
     EXPECT_EQ(ListTree(root.Path()), (std::set<std::string>{"target/", "target/ok.txt"}));
 
-    // An entry claiming more stored data than the file holds fails alone, cleanly.
+    // An entry claiming more stored data than the file holds runs over the next entry's local
+    // header: it is refused alone, cleanly.
     ScratchFolder beyond;
     Result result = Extract(L"size-beyond.zip", beyond, 65001);
     ASSERT_EQ(result.opened, 1);
@@ -242,16 +317,138 @@ TEST(Zip, HostileArchives) {
             failed.push_back(code);
         }
     }
-    // Its stored bytes pass the entry's size before the file ends.
-    EXPECT_EQ(failed, std::vector<int>{VEKERR_WRITE});
+    EXPECT_EQ(failed, std::vector<int>{VEKERR_DAMAGED});
     EXPECT_EQ(ReadFileBytes(beyond.Native(L"docs\\big.txt")),
               ReadFileBytes(FixtureNative(L"zip\\src\\docs\\big.txt")));
+}
 
-    // Two directory records for one local header: both read the same data.
+TEST(Zip, OverlappingEntriesAreRefused) {
+    // Two directory records for one local header (both refused), and the bomb whose entries'
+    // data run over the headers after them (all but the last refused). The rest extracts.
+    struct Case {
+        const wchar_t* archive;
+        std::vector<std::wstring> refused;
+    };
+    const Case cases[] = {
+        {L"overlap.zip", {L"readme.txt", L"readme.txt"}},
+        {L"overlap-bomb.zip", {L"bomb0.txt", L"bomb1.txt", L"bomb2.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        CVekArchive archive;
+        ASSERT_EQ(archive.Open(Fixture(std::wstring(L"zip\\") + c.archive).c_str(), nullptr), 1);
+        EXPECT_EQ(archive.IsDamaged(), 1);
+        EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_DAMAGED);
+        CVekRef<IVekProgress> sink(new RecordingSink());
+        archive.GetExtractor()->SetProgressSink(sink.Get());
+        ScratchFolder target;
+        EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+        std::vector<std::wstring> refused;
+        for (const SinkCall& call : static_cast<RecordingSink*>(sink.Get())->calls) {
+            if (call.kind == "error") {
+                EXPECT_EQ(call.code, VEKERR_DAMAGED);
+                refused.push_back(call.name);
+            }
+        }
+        archive.GetExtractor()->SetProgressSink(nullptr);
+        EXPECT_EQ(refused, c.refused);
+        for (const std::wstring& name : c.refused) {
+            EXPECT_FALSE(fs::exists(target.Native(name)));
+        }
+    }
     ScratchFolder overlap;
-    result = Extract(L"overlap.zip", overlap, 65001);
-    EXPECT_EQ(result.extracted, 1);
-    EXPECT_EQ(CompareTrees(FixtureNative(L"zip\\src"), overlap.Path()), "");
+    Extract(L"overlap.zip", overlap, 65001);
+    EXPECT_EQ(ReadFileBytes(overlap.Native(L"docs\\big.txt")),
+              ReadFileBytes(FixtureNative(L"zip\\src\\docs\\big.txt")));
+    ScratchFolder bomb;
+    Extract(L"overlap-bomb.zip", bomb);
+    std::string kernel;
+    for (int i = 0; i < 500; ++i) {
+        kernel += "overlap ";
+    }
+    EXPECT_EQ(ReadFileBytes(bomb.Native(L"bomb3.txt")), kernel);
+}
+
+TEST(Zip, RunningOutOfMemoryIsAnErrorCode) {
+    // The directory comment of the second entry cannot be held: the first entry stays listed.
+    CVekArchive archive;
+    {
+        FailingAllocation failing(40009);
+        ASSERT_EQ(archive.Open(Fixture(L"zip\\odd-sizes.zip").c_str(), nullptr), 1);
+        EXPECT_GT(FailingAllocation::Refused(), 0u);
+    }
+    EXPECT_EQ(archive.IsDamaged(), 1);
+    EXPECT_EQ(archive.GetLastErrorCode(), VEKERR_READ_CENTRAL);
+    EXPECT_EQ(std::wstring(archive.GetExtractor()->GetEntryList()->At(0)->name), L"first.txt");
+
+    // The third entry's local extra field cannot be held when it is extracted.
+    ASSERT_EQ(archive.Open(Fixture(L"zip\\odd-sizes.zip").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.IsDamaged(), 0);
+    CVekRef<IVekProgress> sink(new RecordingSink());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    ScratchFolder target;
+    {
+        FailingAllocation failing(30011);
+        EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+        EXPECT_GT(FailingAllocation::Refused(), 0u);
+    }
+    EXPECT_EQ(static_cast<RecordingSink*>(sink.Get())->Completions(),
+              (std::vector<int>{0, 0, VEKERR_NO_MEMORY_EXTRA}));
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ReadFileBytes(target.Native(L"second.txt")), "second");
+}
+
+// Also keeps the detail texts of OnError.
+class DetailSink : public RecordingSink {
+  public:
+    int32_t OnError(int code, const wchar_t* name, const wchar_t* detail) override {
+        details.push_back(detail != nullptr ? detail : L"");
+        return RecordingSink::OnError(code, name, detail);
+    }
+    std::vector<std::wstring> details;
+};
+
+TEST(Zip, SplitSetWithAVolumeMissing) {
+    // Info-ZIP's split set without its second part: still listed from the directory in the
+    // last part; the entries with bytes in the missing part fail with 53 and name it, the
+    // others extract exactly.
+    ScratchFolder set;
+    for (const wchar_t* part : {L"infozip-split.z01", L"infozip-split.zip"}) {
+        fs::copy_file(FixtureNative(std::wstring(L"zip\\") + part), set.Native(part));
+    }
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(set.Wide(L"infozip-split.zip").c_str(), nullptr), 1);
+    CVekRef<IVekProgress> sink(new DetailSink());
+    auto* details = static_cast<DetailSink*>(sink.Get());
+    archive.GetExtractor()->SetProgressSink(sink.Get());
+    // The entry that needs the missing part is already on disk: it stays as it was.
+    const std::string precious = "the user's own copy";
+    ScratchFolder target;
+    fs::create_directories(target.Native(L"docs"));
+    WriteFileBytes(target.Native(L"docs\\random.bin"), precious);
+    EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+    archive.GetExtractor()->SetProgressSink(nullptr);
+    EXPECT_EQ(ReadFileBytes(target.Native(L"docs\\random.bin")), precious);
+    std::vector<int> errors = details->Errors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors, std::vector<int>(errors.size(), VEKERR_DAMAGED_OR_VOLUME_MISSING));
+    for (const std::wstring& detail : details->details) {
+        EXPECT_EQ(detail, set.Wide(L"infozip-split.z02"));
+    }
+    bool randomRefused = false;
+    for (const SinkCall& call : details->calls) {
+        randomRefused = randomRefused || (call.kind == "error" && call.name == L"docs\\random.bin");
+    }
+    EXPECT_TRUE(randomRefused);
+    int extracted = 0;
+    for (const SinkCall& call : details->calls) {
+        if (call.kind == "complete" && call.code == 0) {
+            ++extracted;
+            fs::path source = FixtureNative(L"zip\\src\\" + call.name);
+            EXPECT_EQ(ReadFileBytes(target.Native(call.name)), ReadFileBytes(source));
+        }
+    }
+    EXPECT_GT(extracted, 0);
 }
 
 TEST(Zip, HandMadeRecords) {

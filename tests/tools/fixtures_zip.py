@@ -12,6 +12,7 @@ import struct
 import subprocess
 import time
 import zipfile
+import zlib
 
 # Times in the archives are local: make them in the zone the tests run in.
 os.environ["TZ"] = "KST-9"
@@ -146,6 +147,43 @@ def make(out):
     _write(os.path.join(base, "cp949-expected", KOREAN, KOREAN + ".txt"), b"cp949 name")
     cases.append(("cp949.zip", "cp949-expected", 949))
 
+    # Written to a pipe and cut short (a download that stopped): the sizes and CRCs are only
+    # in the data descriptors. Info-ZIP through a pipe, Python to a stream that cannot seek,
+    # with 32- and 64-bit descriptors; and one whose descriptors lack their signature.
+    piped = subprocess.run(["zip", "-q", "-r", "-", *items], cwd=src, stdout=subprocess.PIPE,
+                           check=True).stdout
+    _write(os.path.join(base, "pipe.zip"), piped)
+    pyzip("py-stream64.zip", zipfile.ZIP_DEFLATED, force_zip64=True, stream=True)
+    cases.pop()
+    def cut_before_directory(name):
+        data = open(os.path.join(base, name), "rb").read()
+        return data[:data.index(b"PK\x01\x02")]
+    for name in ("pipe.zip", "py-stream.zip", "py-stream64.zip"):
+        _write(os.path.join(base, name[:-4] + "-cut.zip"), cut_before_directory(name))
+    bare = cut_before_directory("py-stream.zip").replace(b"PK\x07\x08", b"")
+    _write(os.path.join(base, "py-stream-bare-cut.zip"), bare)
+    # Zeros after the last descriptor, as a download that was padded: only decoding that entry
+    # to the end of its deflate stream finds its descriptor.
+    _write(os.path.join(base, "py-stream-padded-cut.zip"),
+           cut_before_directory("py-stream.zip") + bytes(300))
+    # Cut inside the data of docs/random.bin.
+    data = open(os.path.join(base, "pipe-cut.zip"), "rb").read()
+    _write(os.path.join(base, "pipe-cut-in-data.zip"), data[:data.index(b"docs/random.bin") + 5000])
+
+    # Names in the Chinese and Japanese code pages whose last byte is 0x5C, the second byte of
+    # the character (表 is 95 5C in 932), written without the UTF-8 flag as those systems do.
+    class LegacyName(zipfile.ZipInfo):
+        def _encodeFilenameFlags(self):
+            return self.raw_name, self.flag_bits
+    for code_page, names in ((932, ["\u8868", "\u30bd", "dir\\", "dir/\u8868"]),
+                             (950, ["\u529f", "\u8a31"]), (936, ["\u4e57"])):
+        with zipfile.ZipFile(os.path.join(base, "cp%d-5c.zip" % code_page), "w") as z:
+            for name in names:
+                info = LegacyName(name)
+                info.raw_name = name.encode("gbk" if code_page == 936 else "cp%d" % code_page)
+                info.compress_type = zipfile.ZIP_DEFLATED
+                z.writestr(info, name.encode("utf-8") * 20)
+
     # Damage made from real archives.
     good = open(os.path.join(base, "7z-aes256.zip"), "rb").read()
     first = zipfile.ZipFile(os.path.join(base, "7z-aes256.zip")).infolist()
@@ -202,6 +240,36 @@ def make(out):
     tail[10:12] = struct.pack("<H", count)
     tail[12:16] = struct.pack("<I", len(duplicated) - central)
     _write(os.path.join(base, "overlap.zip"), duplicated + bytes(tail))
+
+    # Fields of unusual sizes, for tests that make exactly that allocation fail: a directory
+    # comment of 40,009 bytes on the second entry, a local extra field of 30,011 on the third.
+    with zipfile.ZipFile(os.path.join(base, "odd-sizes.zip"), "w") as z:
+        z.writestr("first.txt", b"first")
+        commented = zipfile.ZipInfo("second.txt")
+        commented.comment = b"c" * 40009
+        z.writestr(commented, b"second")
+        extended = zipfile.ZipInfo("third.txt")
+        extended.extra = struct.pack("<HH", 0xCAFE, 30007) + bytes(30007)
+        z.writestr(extended, b"third")
+
+    # The overlapping-file bomb: every entry's stored data is everything after its own local
+    # header, the later entries' headers included, so that each byte is extracted many times.
+    kernel = b"overlap " * 500
+    tail, records = kernel, []
+    for k in reversed(range(4)):
+        name = b"bomb%d.txt" % k
+        crc = zlib.crc32(tail)
+        header = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0x21, crc, len(tail),
+                             len(tail), len(name), 0) + name
+        records.insert(0, (name, crc, len(tail)))
+        tail = header + tail
+    central, offset = b"", 0
+    for name, crc, size in records:
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0x21, crc,
+                               size, size, len(name), 0, 0, 0, 0, 0, offset) + name
+        offset += 30 + len(name)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 4, 4, len(central), len(tail), 0)
+    _write(os.path.join(base, "overlap-bomb.zip"), tail + central + end)
 
     with open(os.path.join(base, "cases.txt"), "w") as f:
         for name, expected, code_page in cases:

@@ -1,15 +1,19 @@
 #include "archive/formats/zip/zip_extractor.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/core/byte_order.h"
 #include "archive/core/crypto.h"
 #include "archive/core/errors.h"
 #include "archive/core/time_conversion.h"
+#include "archive/formats/zip/zip_descriptor.h"
 
 namespace {
 
@@ -91,6 +95,27 @@ SZipExtra ParseExtraFields(const uint8_t* block, size_t length, uint32_t size, u
     return extra;
 }
 
+// What the reader knows of an entry beyond its record: kept as the entry's extra data.
+struct SZipEntryState : VekExtraData {
+    // The input ends inside the entry's data, before its data descriptor was found.
+    bool descriptorMissing = false;
+    // The entry's data reaches into another entry's local header (or shares it).
+    bool overlaps = false;
+};
+
+// The least an entry takes from its local header on: the header without name and extra field,
+// then its stored data.
+constexpr uint64_t kLocalHeaderFixed = 30;
+
+// The entry's state, made on first use; null when there is no memory for it.
+SZipEntryState* StateOf(SVekEntry* entry) {
+    if (entry->extra == nullptr) {
+        entry->extra = new (std::nothrow) SZipEntryState();
+    }
+    // ZIP entries carry no other extra data.
+    return static_cast<SZipEntryState*>(entry->extra);
+}
+
 void ApplyExtra(const SZipExtra& extra, SVekEntry* entry) {
     if (extra.hasSize) {
         entry->size = extra.size;
@@ -131,6 +156,19 @@ uint64_t CVekUnZip::VolumeStart(int volume) {
 }
 
 int CVekUnZip::ReadDirectory() {
+    // Names and records go into standard containers: running out of memory must come back as
+    // an error code, never as an exception through the extractor's interface.
+    try {
+        return ListEntries();
+    } catch (const std::bad_alloc&) {
+        if (m_lastError == 0) {
+            m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+        }
+        return 0;
+    }
+}
+
+int CVekUnZip::ListEntries() {
     void* multi = nullptr;
     if (m_stream->QueryInterface(IVekMultiInStream::kIid, &multi) == VEK_S_OK) {
         m_volumes = static_cast<IVekMultiInStream*>(multi);
@@ -159,6 +197,9 @@ int CVekUnZip::ReadDirectory() {
     }
     if (central) {
         int result = ReadCentralDirectory(delta);
+        if (m_entries.count > 0 && !RefuseOverlappingEntries()) {
+            result = 0;
+        }
         if (result || m_entries.count > 0) {
             return result;
         }
@@ -167,6 +208,44 @@ int CVekUnZip::ReadDirectory() {
         m_lastError = 0;
     }
     return ReadSequentially();
+}
+
+int CVekUnZip::RefuseOverlappingEntries() {
+    // Directory records whose entries overlap make a small archive extract into far more than
+    // it holds (several records for one local header, or data that runs over the headers of
+    // the entries after it). Every entry should end before the next local header begins.
+    std::vector<std::pair<uint64_t, int>> byOffset;
+    byOffset.reserve(static_cast<size_t>(m_entries.count));
+    for (int i = 0; i < m_entries.count; ++i) {
+        byOffset.emplace_back(m_entries.At(i)->headerOffset, i);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    bool refused = false;
+    for (size_t k = 0; k < byOffset.size(); ++k) {
+        SVekEntry* entry = m_entries.At(byOffset[k].second);
+        uint64_t offset = byOffset[k].first;
+        bool shared = (k > 0 && byOffset[k - 1].first == offset) ||
+                      (k + 1 < byOffset.size() && byOffset[k + 1].first == offset);
+        bool runsOver = false;
+        if (k + 1 < byOffset.size()) {
+            uint64_t room = byOffset[k + 1].first - offset;
+            runsOver = room < kLocalHeaderFixed || room - kLocalHeaderFixed < entry->packedSize;
+        }
+        if (shared || runsOver) {
+            SZipEntryState* state = StateOf(entry);
+            if (state == nullptr) {
+                m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+                return 0;
+            }
+            state->overlaps = true;
+            refused = true;
+        }
+    }
+    if (refused) {
+        m_lastError = VEKERR_DAMAGED;
+        return 0;
+    }
+    return 1;
 }
 
 bool CVekUnZip::CentralRecordAt(uint64_t position) {
@@ -198,6 +277,9 @@ int CVekUnZip::ReadCentralDirectory(int64_t delta) {
             case kSignatureRecord:
                 return 1;
             default:
+                if (m_lastError == 0) {
+                    m_lastError = VEKERR_DAMAGED;
+                }
                 return 0;
         }
     }
@@ -211,7 +293,7 @@ int CVekUnZip::ReadSequentially() {
         if (!m_stream->ReadExact(bytes, 4)) {
             m_inputEnded = m_stream->IsEnd();
             if (m_inputEnded) {
-                return 1;
+                return EndOfWalk(seen);
             }
             m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
             return 0;
@@ -231,8 +313,8 @@ int CVekUnZip::ReadSequentially() {
                 ok = ReadCentralRecord(false, 0);
                 break;
             case kEndRecord:
-                ok = ReadEndRecord(m_stream->GetPosition() - 4);
-                break;
+                // The archive ends with this record; what follows is not the archive's.
+                return ReadEndRecord(m_stream->GetPosition() - 4);
             case kZip64EndRecord:
                 ok = SkipRecord(kZip64EndFixed);
                 break;
@@ -240,25 +322,33 @@ int CVekUnZip::ReadSequentially() {
                 ok = SkipRecord(kZip64LocatorSize);
                 break;
             default:
-                // After a local header this is usually data whose sizes are only in a data
-                // descriptor: the entries so far stay listed.
-                if (!seen) {
-                    m_lastError = VEKERR_NOT_ARCHIVE;
-                }
+                // The entries so far stay listed.
+                m_lastError = seen ? VEKERR_DAMAGED : VEKERR_NOT_ARCHIVE;
                 return 0;
         }
         if (!ok) {
             return 0;
         }
         if (m_stream->IsEnd()) {
-            return 1;
+            return EndOfWalk(seen);
         }
     }
+}
+
+int CVekUnZip::EndOfWalk(bool seen) {
+    // Every archive ends with an end record: an input that ends before it was cut short
+    // (a download that stopped, a pipe that broke), whatever could be listed.
+    if (seen) {
+        m_lastError = VEKERR_DAMAGED;
+        return 0;
+    }
+    return 1;
 }
 
 int CVekUnZip::FindArchiveStart() {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStartScan]);
     if (!buffer) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return 0;
     }
     m_archiveStart = 0;
@@ -266,12 +356,20 @@ int CVekUnZip::FindArchiveStart() {
     unsigned count = kStartScan;
     if (size <= kStartScan) {
         if (size < 4) {
+            m_lastError = VEKERR_NOT_ARCHIVE;
             return 0;
         }
         count = static_cast<unsigned>(size);
     }
-    if (!m_stream->ReadExact(buffer.get(), count)) {
-        return 0;
+    // A split set with a volume missing may not deliver all of them; the start is in the
+    // first bytes.
+    unsigned got = 0;
+    if (!m_stream->Read(buffer.get(), count, &got)) {
+        if (got < 4) {
+            m_lastError = VEKERR_READ_SIGNATURE;
+            return 0;
+        }
+        count = got;
     }
     const uint8_t* p = buffer.get();
     if (std::memcmp(p, "PK\x03\x04", 4) == 0) {
@@ -420,9 +518,22 @@ int CVekUnZip::ReadCentralRecord(bool create, int64_t delta) {
     uint8_t externalAttributes = record[34];
     header.headerOffset = ReadLe32(record + 38);
 
-    std::string name(nameLength, '\0');
-    std::vector<uint8_t> extra(extraLength);
-    std::vector<uint8_t> comment(commentLength);
+    std::string name;
+    std::vector<uint8_t> extra;
+    std::vector<uint8_t> comment;
+    try {
+        name.assign(nameLength, '\0');
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
+        return 0;
+    }
+    try {
+        extra.resize(extraLength);
+        comment.resize(commentLength);
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_READ_CENTRAL;
+        return 0;
+    }
     if ((nameLength != 0 && !m_stream->ReadExact(&name[0], nameLength)) ||
         (extraLength != 0 && !m_stream->ReadExact(extra.data(), extraLength)) ||
         (commentLength != 0 && !m_stream->ReadExact(comment.data(), commentLength))) {
@@ -487,7 +598,12 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
     name[nameLength] = '\0';
     std::vector<uint8_t> extra;
     if (extraLength != 0) {
-        extra.resize(extraLength);
+        try {
+            extra.resize(extraLength);
+        } catch (const std::bad_alloc&) {
+            m_lastError = VEKERR_NO_MEMORY_EXTRA;
+            return 0;
+        }
         if (!m_stream->ReadExact(extra.data(), extraLength)) {
             m_inputEnded = m_stream->IsEnd();
             m_lastError = VEKERR_READ_EXTRA;
@@ -520,6 +636,9 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
         ApplyExtra(fields, entry);
     }
     entry->dataOffset = static_cast<uint64_t>(m_stream->GetPosition());
+    if (listedHere && (header.flags & kFlagDataDescriptor) && entry->packedSize == 0) {
+        return ReadStreamedEntry(entry);
+    }
     // Never backwards, whatever a ZIP64 field claims: the walk must always move on.
     uint64_t size = m_stream->GetSize();
     uint64_t next = entry->dataOffset + entry->packedSize;
@@ -527,6 +646,72 @@ int CVekUnZip::ReadLocalHeader(SVekEntry* entry) {
         next = size;
     }
     m_stream->Seek(static_cast<int64_t>(next), VEK_SEEK_SET);
+    return 1;
+}
+
+int CVekUnZip::ReadStreamedEntry(SVekEntry* entry) {
+    // Written to a pipe: the local header's sizes are zeros, the real ones and the CRC follow
+    // the data in a descriptor, and the walk goes on after it.
+    SZipDescriptor descriptor;
+    if (FindZipDescriptor(m_stream, entry->dataOffset, &descriptor)) {
+        entry->crc = descriptor.crc;
+        entry->packedSize = descriptor.packedSize;
+        entry->size = descriptor.size;
+        m_stream->Seek(static_cast<int64_t>(descriptor.end), VEK_SEEK_SET);
+        return 1;
+    }
+    // The input ends before any descriptor: the sizes are unknown, not zero, and the entry can
+    // only be extracted when its data turns out to end, with its descriptor, before the input.
+    SZipEntryState* state = StateOf(entry);
+    if (state == nullptr) {
+        m_lastError = VEKERR_NO_MEMORY_EXTRA;
+        return 0;
+    }
+    state->descriptorMissing = true;
+    uint64_t size = m_stream->GetSize();
+    entry->size = VEK_UNKNOWN_SIZE;
+    entry->packedSize = size - entry->dataOffset;
+    m_stream->Seek(static_cast<int64_t>(size), VEK_SEEK_SET);
+    return 1;
+}
+
+int CVekUnZip::ExtractWithoutDescriptor(SVekEntry* entry, IVekOutStream* out) {
+    // Only deflate and bzip2 data say themselves where they end.
+    if (entry->method != 8 && entry->method != 12) {
+        m_lastError = VEKERR_READ_DATA;
+        return 0;
+    }
+    int64_t remaining = 0;
+    uint32_t crc = 0;
+    unsigned unused = 0;
+    if (!BeginDecoding(entry, m_stream, &remaining)) {
+        return 0;
+    }
+    int decoded = entry->method == 8 ? InflateInto(m_stream, out, &remaining, &crc, &unused)
+                                     : Bunzip2Into(m_stream, out, &remaining, &crc, &unused);
+    if (!decoded) {
+        return 0;
+    }
+    // Nothing counts as extracted before the descriptor has confirmed sizes and CRC.
+    uint64_t end = static_cast<uint64_t>(m_stream->GetPosition()) - unused;
+    SZipDescriptor descriptor;
+    if (!ReadZipDescriptorAt(m_stream, end, end - entry->dataOffset, out->GetWrittenSize(),
+                             &descriptor)) {
+        m_lastError = VEKERR_READ_DATA;
+        return 0;
+    }
+    entry->crc = descriptor.crc;
+    entry->packedSize = descriptor.packedSize;
+    entry->size = descriptor.size;
+    static_cast<SZipEntryState*>(entry->extra)->descriptorMissing = false;
+    if (!FinishDecoding(entry, m_stream, 0, false, crc)) {
+        return 0;
+    }
+    // A CRC of 0 is not compared there; here it would leave the data unchecked.
+    if (crc != descriptor.crc) {
+        m_lastError = VEKERR_CRC;
+        return 0;
+    }
     return 1;
 }
 
@@ -538,6 +723,7 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
     }
     SVekEntry* entry = new (std::nothrow) SVekEntry();
     if (entry == nullptr) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return nullptr;
     }
     entry->headerOffset = headerOffset;
@@ -547,10 +733,6 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
     entry->crc = header.crc;
     entry->method = header.method;
     entry->flags = static_cast<int16_t>(header.flags);
-    char last = name[std::strlen(name) - 1];
-    if (last == '/' || last == '\\') {
-        entry->attributes |= VEK_ATTR_FOLDER;
-    }
     if (header.flags & kFlagEncrypted) {
         m_encrypted = 1;
         entry->encryption = VEK_CRYPT_ZIP;
@@ -561,7 +743,14 @@ SVekEntry* CVekUnZip::CreateEntry(const SZipHeader& header, uint64_t headerOffse
         delete entry;
         return nullptr;
     }
+    // Decided on the converted name: in the Chinese and Japanese code pages a trailing 0x5C
+    // byte is often the second half of a character (the bytes of 表 are 95 5C), not a '\\'.
+    size_t length = std::wcslen(entry->name);
+    if (length > 0 && (entry->name[length - 1] == L'\\' || entry->name[length - 1] == L'/')) {
+        entry->attributes |= VEK_ATTR_FOLDER;
+    }
     if (!m_entries.Add(entry)) {
+        m_lastError = VEKERR_NO_MEMORY_CENTRAL;
         return nullptr;  // the list could not grow; Add has freed the entry
     }
     m_headerIndex[headerOffset] = entry;
@@ -587,7 +776,44 @@ int CVekUnZip::LocateEntryData(SVekEntry* entry) {
     return ReadLocalHeader(entry);
 }
 
-int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
+int CVekUnZip::ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) {
+    // Reading the local header fills a standard container (its extra field).
+    try {
+        return ExtractEntry(index, entry, out);
+    } catch (const std::bad_alloc&) {
+        m_lastError = VEKERR_NO_MEMORY_EXTRA;
+        return 0;
+    }
+}
+
+bool CVekUnZip::RefuseForMissingVolume(const SVekEntry* entry, uint64_t begin, uint64_t end) {
+    if (m_volumes == nullptr) {
+        return false;
+    }
+    const wchar_t* missing =
+        m_volumes->GetMissingVolumeName(static_cast<int64_t>(begin), static_cast<int64_t>(end));
+    if (missing == nullptr) {
+        return false;
+    }
+    m_lastError = VEKERR_DAMAGED_OR_VOLUME_MISSING;
+    if (m_sink != nullptr) {
+        m_sink->OnError(static_cast<int>(m_lastError), entry->name, missing);
+    }
+    return true;
+}
+
+int CVekUnZip::ExtractEntry(int /*index*/, SVekEntry* entry, IVekOutStream* out) {
+    const auto* state = static_cast<const SZipEntryState*>(entry->extra);
+    if (state != nullptr && state->overlaps) {
+        m_lastError = VEKERR_DAMAGED;
+        ReportError(VEKERR_DAMAGED, entry->name);
+        return 0;
+    }
+    // A split set with a volume missing: the entry that needs it says which.
+    uint64_t begin = entry->headerOffset;
+    if (RefuseForMissingVolume(entry, begin, begin + kLocalHeaderFixed)) {
+        return 0;
+    }
     if (!LocateEntryData(entry)) {
         ReportError(VEKERR_DAMAGED, entry->name);
         if (m_lastError == 0) {
@@ -595,7 +821,13 @@ int CVekUnZip::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* 
         }
         return 0;
     }
+    if (RefuseForMissingVolume(entry, begin, entry->dataOffset + entry->packedSize)) {
+        return 0;
+    }
     m_stream->Seek(static_cast<int64_t>(entry->dataOffset), VEK_SEEK_SET);
+    if (state != nullptr && state->descriptorMissing) {
+        return ExtractWithoutDescriptor(entry, out);
+    }
     // Shrink, reduce, implode and the rest have no decoder: 25.
     return DecodeByMethod(entry, m_stream, out);
 }

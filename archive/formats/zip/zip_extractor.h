@@ -21,6 +21,8 @@ class CVekUnZip : public CVekExtractorImpl {
     int ExtractEntryData(int index, SVekEntry* entry, IVekOutStream* out) override;
 
   private:
+    int ListEntries();
+    int ExtractEntry(int index, SVekEntry* entry, IVekOutStream* out);
     // The fields a local header and a central record share.
     struct SZipHeader {
         uint16_t flags = 0;
@@ -34,6 +36,7 @@ class CVekUnZip : public CVekExtractorImpl {
 
     int ReadCentralDirectory(int64_t delta);
     int ReadSequentially();
+    int EndOfWalk(bool seen);
     int FindArchiveStart();
     int FindEndRecord();
     uint32_t ReadSignature();
@@ -43,9 +46,14 @@ class CVekUnZip : public CVekExtractorImpl {
     int SkipRecord(unsigned length);
     void ReadExtraFields(const uint8_t* block, int length, const SZipHeader& header,
                          SVekEntry* entry, uint64_t* headerOffset);
+    int ReadStreamedEntry(SVekEntry* entry);
+    int ExtractWithoutDescriptor(SVekEntry* entry, IVekOutStream* out);
     SVekEntry* CreateEntry(const SZipHeader& header, uint64_t headerOffset, const char* name);
     int LocateEntryData(SVekEntry* entry);
     bool CentralRecordAt(uint64_t position);
+    int RefuseOverlappingEntries();
+    // Reports 53 with the missing volume's path when [begin, end) lies in a volume the set lacks.
+    bool RefuseForMissingVolume(const SVekEntry* entry, uint64_t begin, uint64_t end);
     uint64_t VolumeStart(int volume);
 
     uint64_t m_centralPosition = 0;
