@@ -175,6 +175,15 @@ def make(out):
         else:
             _write(path, data)
 
+    # The same entries without the solid record, each file in a block of its own: what the
+    # solid pass must say to the host is what the common loop says for this one.
+    plain = _header()
+    for name, data, attributes in entries:
+        plain += _file(name, len(data), attributes) + _end()
+        if data:
+            plain += _block(1, data, deflate(data))
+    _write(os.path.join(root, "plain.egg"), plain + _end())
+
     # Solid with an unknown block method, and with a damaged block CRC.
     bad = _header(solid=True) + _file("x.txt", len(a)) + _end()
     _write(os.path.join(root, "solid-method2.egg"), bad + _block(2, a, a) + _end())
