@@ -74,16 +74,27 @@ TEST(Egg, SamplesExtractAsTheManifestSays) {
     }
 }
 
-TEST(Egg, UnknownRecordsAndEncryptionMethodsAreRefused) {
-    for (const char* name :
-         {"eggdotnet_archive_comment.egg", "octo_lea128_deflate_10files_korean_dirs.egg",
-          "octo_lea256_deflate_10files_korean_dirs.egg"}) {
+TEST(Egg, UnknownEncryptionIsRefusedAnUnknownRecordIsDamage) {
+    for (const char* name : {"octo_lea128_deflate_10files_korean_dirs.egg",
+                             "octo_lea256_deflate_10files_korean_dirs.egg"}) {
         SCOPED_TRACE(name);
         ScratchFolder target;
         Result result = Extract(name, target, "test1234");
         EXPECT_EQ(result.opened, 0);
         EXPECT_EQ(result.openError, static_cast<unsigned>(VEKERR_READ_HEADER));
     }
+
+    // The archive comment record is not one the walk knows: the file before it is read whole,
+    // so it is listed and extracts (its CRC checked), and the archive shows as damaged.
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Sample(L"egg\\eggdotnet_archive_comment.egg").c_str(), nullptr), 1);
+    EXPECT_EQ(archive.IsDamaged(), 1);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    ASSERT_EQ(list->count, 1);
+    EXPECT_NE(list->At(0)->crc, 0u);
+    ScratchFolder target;
+    EXPECT_EQ(archive.GetExtractor()->ExtractAllItemsTo(target.Wide().c_str()), 1);
+    EXPECT_EQ(ListTree(target.Path()).size(), 1u);
 }
 
 TEST(Egg, WrongPasswordAndListingFacts) {
@@ -183,11 +194,6 @@ TEST(Egg, BlocksAndMethodsOfOurWriter) {
     EXPECT_EQ(two->crc, VekCrc32(first, bytes, 4));
     EXPECT_EQ(two->method, 8);
 
-    // The walk reads on past the final end record and stops at the zeros: the entries before
-    // them are kept and the archive shows as damaged.
-    ASSERT_EQ(archive.Open(Fixture(L"egg\\trailing.egg").c_str(), nullptr), 1);
-    EXPECT_EQ(archive.IsDamaged(), 1);
-
     ScratchFolder long779;
     EXPECT_EQ(ExtractOurs(L"name779.egg", long779).opened, 1);
 
@@ -209,6 +215,44 @@ TEST(Egg, BlocksAndMethodsOfOurWriter) {
         EXPECT_NE(r.completions[0], 0);
         if (std::wstring(name) == L"method3.egg") {
             EXPECT_EQ(r.completions[0], static_cast<int>(VEKERR_UNSUPPORTED_METHOD));
+        }
+    }
+}
+
+TEST(Egg, EntriesReadWholeBeforeDamageAreKept) {
+    // two-blocks.egg: two.txt, then b.bin in one LZMA block, then the final end record. The
+    // walk fails at whatever follows; every entry read whole stays listed and extracts, and
+    // the archive shows as damaged.
+    const std::string archiveBytes = ReadFileBytes(FixtureNative(L"egg\\two-blocks.egg"));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int entries;
+    };
+    const Case cases[] = {
+        {"bytes after the end record", archiveBytes + std::string(4, '\0'), 2},
+        {"a record after the end record", archiveBytes + "\x13\x0c\xb5\x02", 2},
+        {"no final end record", archiveBytes.substr(0, archiveBytes.size() - 4), 2},
+        {"cut inside the last block", archiveBytes.substr(0, archiveBytes.size() - 40), 1},
+    };
+    std::string a;
+    for (int i = 0; i < 3000; ++i) {
+        a += "alpha ";
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        WriteFileBytes(folder.Native(L"damaged.egg"), c.bytes);
+        CVekArchive archive;
+        ASSERT_EQ(archive.Open(folder.Wide(L"damaged.egg").c_str(), nullptr), 1);
+        EXPECT_EQ(archive.IsDamaged(), 1);
+        EXPECT_EQ(archive.GetLastErrorCode(), static_cast<unsigned>(VEKERR_READ_HEADER));
+        ASSERT_EQ(archive.GetExtractor()->GetEntryList()->count, c.entries);
+        ScratchFolder target;
+        EXPECT_EQ(archive.GetExtractor()->ExtractAllItemsTo(target.Wide(L"out").c_str()), 1);
+        EXPECT_EQ(ReadFileBytes(target.Native(L"out\\two.txt")), a);
+        if (c.entries == 2) {
+            EXPECT_EQ(ReadFileBytes(target.Native(L"out\\b.bin")).size(), 10240u);
         }
     }
 }

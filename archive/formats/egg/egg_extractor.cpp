@@ -97,13 +97,14 @@ int CVekUnEgg::Walk() {
     for (;;) {
         uint8_t id[4];
         if (!m_stream->ReadExact(id, 4)) {
-            return 0;
+            return KeepWholeEntry(pending);
         }
         uint8_t buffer[18];
         switch (ReadLe32(id)) {
             case kArchiveHeader:
                 if (!m_stream->ReadExact(buffer, 10) || buffer[0] != 0) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kEndRecord:
@@ -116,12 +117,14 @@ int CVekUnEgg::Walk() {
                 break;
             case kSplitInfo:
                 if (!m_stream->ReadExact(buffer, 15)) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kSolidInfo:
                 if (!m_stream->ReadExact(buffer, 7)) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 m_solid = 1;
                 break;
@@ -137,20 +140,48 @@ int CVekUnEgg::Walk() {
                 pending.reset(header);
                 break;
             }
+            // These change the pending entry only once read whole; one that fails leaves it
+            // as it was, to be kept if its blocks are all there.
             case kEncryptInfo:
                 if (!pending || !ReadEncryption(pending.get())) {
-                    return 0;
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kBlock:
                 if (!ReadBlock(pending.get())) {
-                    return 0;
+                    return KeepWholeEntry(pending);
                 }
                 break;
             default:
-                return 0;
+                return KeepWholeEntry(pending);
         }
     }
+}
+
+int CVekUnEgg::KeepWholeEntry(std::unique_ptr<SEggFileHeader>& pending) {
+    // The walk failed after the pending entry: damage or stray bytes past the final end
+    // record. An entry read whole is listed all the same, and the open still fails, so the
+    // archive shows as damaged.
+    if (!pending || m_name[0] == 0) {
+        return 0;
+    }
+    bool whole = true;
+    if (!m_solid) {
+        const uint64_t length = ReadLe64(pending->header + 4);
+        whole = pending->size == length;
+        if (whole && !pending->blocks.empty()) {
+            const SEggBlock& last = pending->blocks.back();
+            whole = last.dataPosition + last.packedSize <= m_stream->GetSize();
+        }
+    }
+    if (whole) {
+        unsigned code = m_lastError;
+        if (!AddEntry(pending.release())) {
+            return 0;
+        }
+        m_lastError = code;
+    }
+    return 0;
 }
 
 int CVekUnEgg::ReadFileHeader(SEggFileHeader** result) {

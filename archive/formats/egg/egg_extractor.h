@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ class CVekUnEgg : public CVekExtractorImpl {
 
   private:
     int Walk();
+    int KeepWholeEntry(std::unique_ptr<SEggFileHeader>& pending);
     int ReadFileHeader(SEggFileHeader** pending);
     int ReadEncryption(SEggFileHeader* pending);
     int ReadBlock(SEggFileHeader* pending);
