@@ -1,6 +1,9 @@
 #include "app/progress_meter.h"
 
+#include <cstdint>
 #include <cwchar>
+
+#include "archive/core/size_sum.h"
 
 namespace {
 
@@ -20,6 +23,28 @@ std::wstring ClockText(int64_t hours, int64_t minutes, int64_t seconds) {
     return text;
 }
 
+// Sizes the meter cannot use (negative, from a size past 2^63) count as unknown.
+int64_t KnownOrUnknown(int64_t size) {
+    return size < 0 ? kProgressUnknown : size;
+}
+
+int64_t AddSizes(int64_t a, int64_t b) {
+    return AddSizeSaturating(a < 0 ? 0 : a, b < 0 ? 0 : static_cast<uint64_t>(b));
+}
+
+// done of total in thousandths, 0 to 1000, for any sizes: no product passes 64 bits and no
+// division is by 0.
+int64_t PerMille(int64_t done, int64_t total) {
+    if (total <= 0 || done <= 0) {
+        return 0;
+    }
+    if (done >= total) {
+        return 1000;
+    }
+    constexpr int64_t kSafe = INT64_MAX / 1000;
+    return total <= kSafe ? done * 1000 / total : done / (total / 1000);
+}
+
 }  // namespace
 
 std::wstring FormatElapsed(uint32_t milliseconds) {
@@ -28,8 +53,8 @@ std::wstring FormatElapsed(uint32_t milliseconds) {
 }
 
 void CProgressMeter::StartJob(int64_t totalPackedSize, int64_t totalSize, uint32_t now) {
-    m_totalPackedSize = totalPackedSize;
-    m_totalSize = totalSize;
+    m_totalPackedSize = KnownOrUnknown(totalPackedSize);
+    m_totalSize = KnownOrUnknown(totalSize);
     m_doneSize = 0;
     m_donePackedSize = 0;
     m_entrySize = 0;
@@ -40,8 +65,8 @@ void CProgressMeter::StartJob(int64_t totalPackedSize, int64_t totalSize, uint32
 }
 
 void CProgressMeter::StartEntry(int64_t packedSize, int64_t size, uint32_t now) {
-    m_entryPackedSize = packedSize;
-    m_entrySize = size;
+    m_entryPackedSize = KnownOrUnknown(packedSize);
+    m_entrySize = KnownOrUnknown(size);
     m_entryStart = now;
 }
 
@@ -57,23 +82,18 @@ bool CProgressMeter::TakeUpdateTurn(uint32_t now) {
 SProgressDisplay CProgressMeter::Compute(int64_t packedDone, int64_t sizeDone, uint32_t now) const {
     SProgressDisplay display;
 
-    int64_t currentPerMille = 0;
-    if (m_entrySize != kProgressUnknown) {
-        currentPerMille = m_entrySize != 0 ? sizeDone * 1000 / m_entrySize : 0;
-    } else {
-        currentPerMille = m_entryPackedSize != 0 ? packedDone * 1000 / m_entryPackedSize : 0;
-    }
+    int64_t currentPerMille = m_entrySize != kProgressUnknown
+                                  ? PerMille(sizeDone, m_entrySize)
+                                  : PerMille(packedDone, m_entryPackedSize);
     display.currentPercent = static_cast<int>(currentPerMille / 10);
     display.currentPercentText = PercentText(display.currentPercent);
     display.currentTimeText = FormatElapsed(now - m_entryStart);
 
     // Formats that cannot tell the decoded size (a bzip2 stream) still have packed sizes.
-    int64_t totalPerMille = 0;
-    if (m_totalSize != kProgressUnknown) {
-        totalPerMille = m_totalSize != 0 ? (m_doneSize + sizeDone) * 1000 / m_totalSize : 0;
-    } else if (m_totalPackedSize != kProgressUnknown && m_totalPackedSize != 0) {
-        totalPerMille = (m_donePackedSize + packedDone) * 1000 / m_totalPackedSize;
-    }
+    int64_t totalPerMille =
+        m_totalSize != kProgressUnknown
+            ? PerMille(AddSizes(m_doneSize, sizeDone), m_totalSize)
+            : PerMille(AddSizes(m_donePackedSize, packedDone), m_totalPackedSize);
     display.totalPercent = static_cast<int>(totalPerMille / 10);
     display.totalPercentText = PercentText(display.totalPercent);
 
@@ -88,9 +108,9 @@ SProgressDisplay CProgressMeter::Compute(int64_t packedDone, int64_t sizeDone, u
 void CProgressMeter::FinishEntry() {
     // An unknown size is left out, as it is left out of the totals.
     if (m_entrySize != kProgressUnknown) {
-        m_doneSize += m_entrySize;
+        m_doneSize = AddSizes(m_doneSize, m_entrySize);
     }
     if (m_entryPackedSize != kProgressUnknown) {
-        m_donePackedSize += m_entryPackedSize;
+        m_donePackedSize = AddSizes(m_donePackedSize, m_entryPackedSize);
     }
 }

@@ -6,6 +6,7 @@
 
 #include "app/size_format.h"
 #include "archive/core/format_detection.h"
+#include "archive/core/size_sum.h"
 #include "archive/platform/localtime.h"
 
 namespace cli {
@@ -196,7 +197,7 @@ std::wstring FormatSummary(const SVekEntryList& entries) {
     for (int i = 0; i < entries.count; ++i) {
         const SVekEntry* entry = entries.At(i);
         if (entry != nullptr && entry->size != VEK_UNKNOWN_SIZE) {
-            total += static_cast<int64_t>(entry->size);
+            total = AddSizeSaturating(total, entry->size);
         }
     }
     return L"Files: " + FormatCount(entries.fileCount) + L"  Folders: " +

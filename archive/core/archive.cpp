@@ -6,6 +6,7 @@
 #include "archive/core/extractor_factory.h"
 #include "archive/core/format_detection.h"
 #include "archive/core/input_stream.h"
+#include "archive/core/size_sum.h"
 #include "archive/core/text_conversion.h"
 #include "archive/platform/codepage.h"
 
@@ -124,7 +125,7 @@ int CVekArchive::GetSelectionSizes(int64_t* packed, int64_t* size) {
         if (value == VEK_UNKNOWN_SIZE) {
             return;
         }
-        sum = (sum == kUnknown ? 0 : sum) + static_cast<int64_t>(value);
+        sum = AddSizeSaturating(sum == kUnknown ? 0 : sum, value);
     };
     auto count = [&](const SVekEntry* entry) {
         if (entry != nullptr) {

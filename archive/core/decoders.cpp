@@ -37,6 +37,7 @@ ISzAlloc g_lzmaAlloc = {LzmaAlloc, LzmaFree};
 
 int CVekExtractorImpl::BeginDecoding(SVekEntry* entry, IVekInStream* input, int64_t* remaining) {
     *remaining = static_cast<int64_t>(entry->packedSize);
+    m_outputLeft = entry->size;
     m_crypto.errorCode = 0;
     m_crypto.mode = static_cast<int>(entry->encryption);
     m_crypto.headerStream = input;
@@ -91,7 +92,9 @@ int CVekExtractorImpl::FinishWithCrc(const SVekEntry* entry, uint32_t crc) {
 
 int CVekExtractorImpl::WriteDecoded(IVekOutStream* output, const void* data, unsigned count) {
     unsigned written = 0;
-    if (count > 0 && (!output->Write(data, count, &written) || written != count)) {
+    // One byte past a known size is an error, and nothing of it is written.
+    if (!TakeFromBound(&m_outputLeft, count) ||
+        (count > 0 && (!output->Write(data, count, &written) || written != count))) {
         m_lastError = VEKERR_WRITE;
         return 0;
     }

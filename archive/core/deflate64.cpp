@@ -13,6 +13,7 @@ struct Deflate64Run {
     IVekInStream* input;
     IVekOutStream* output;
     CVekCrypto* crypto;
+    uint64_t* outputLeft;  // decoded bytes the entry's size still allows
     int64_t remaining;     // stored bytes still to be taken
     int64_t consumed = 0;  // stored bytes taken since the last progress report
     int64_t produced = 0;  // decoded bytes written since the last progress report
@@ -43,7 +44,8 @@ int NextStoredByte(void* context) {
 int FlushDecoded(void* context, const uint8_t* data, unsigned n) {
     Deflate64Run* run = static_cast<Deflate64Run*>(context);
     unsigned written = 0;
-    if (!run->output->Write(data, n, &written) || written != n) {
+    if (!TakeFromBound(run->outputLeft, n) || !run->output->Write(data, n, &written) ||
+        written != n) {
         run->callbackError = VEKERR_WRITE;
         return 1;
     }
@@ -60,7 +62,7 @@ int CVekExtractorImpl::InflateDeflate64(SVekEntry* entry, IVekInStream* input,
     if (!BeginDecoding(entry, input, &remaining)) {
         return 0;
     }
-    Deflate64Run run{input, output, &m_crypto, remaining};
+    Deflate64Run run{input, output, &m_crypto, &m_outputLeft, remaining};
     CVekDeflate64Decoder decoder(NextStoredByte, FlushDecoded, &run);
     if (!decoder.IsReady()) {
         m_lastError = VEKERR_INFLATE;

@@ -111,6 +111,7 @@ void CVekExtractorImpl::BeginEntry(SVekEntry* entry) {
     m_lastError = 0;
     m_consumed = 0;
     m_decoded = 0;
+    m_outputLeft = VEK_UNKNOWN_SIZE;
     m_skip = 0;
     if (m_sink != nullptr) {
         m_sink->OnStartEntry(entry, &m_skip, &m_cancel);
@@ -131,7 +132,10 @@ int CVekExtractorImpl::AddProgress(int64_t consumed, int64_t produced) {
 }
 
 int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutStream* out) {
-    if (entry->size == 0) {
+    // Only an entry with nothing stored is empty without decoding. A size of 0 over stored
+    // data may be a size field that cannot say (a gzip trailer of a 4 GiB image, a ZIP local
+    // header with a data descriptor): the data is decoded and checked like any other.
+    if (entry->size == 0 && entry->packedSize == 0) {
         return 1;
     }
     if (m_skip || m_cancel) {
@@ -159,6 +163,8 @@ int CVekExtractorImpl::WriteEntryToStream(int index, SVekEntry* entry, IVekOutSt
     if (entry->size == VEK_UNKNOWN_SIZE || WrittenSizeMatches(entry, out->GetWrittenSize())) {
         return 1;
     }
+    // A failed entry never completes as a success.
+    m_lastError = VEKERR_WRITE;
     ReportError(VEKERR_WRITE, entry->name);
     return 0;
 }
@@ -229,20 +235,24 @@ int CVekExtractorImpl::ExtractFileEntry(int index, SVekEntry* entry, const std::
         return 0;
     }
     CVekRef<IVekOutStream> out(file);
-    if (!file->Open(target.c_str())) {
+    // The entry is written beside its target and put in place only when it has succeeded:
+    // an entry that fails leaves whatever was on disk untouched.
+    if (!file->OpenStaged(target.c_str())) {
         CreateFolderPath(target.c_str());
-        if (!file->Open(target.c_str())) {
+        if (!file->OpenStaged(target.c_str())) {
             ReportError(VEKERR_CREATE_FILE, entry->name);
             return 0;
         }
     }
     BeginEntry(entry);
     int done = WriteEntryToStream(index, entry, file);
-    bool remove = !done && file->GetWrittenSize() == 0;
-    out.Reset();  // closes the file
-    if (remove) {
-        vek::platform::RemoveFile(SanitizePath(target.c_str()).c_str());
+    if (done && !file->Commit()) {
+        // Not in place is not done: the completion says so too.
+        m_lastError = VEKERR_CREATE_FILE;
+        ReportError(VEKERR_CREATE_FILE, entry->name);
+        done = 0;
     }
+    out.Reset();  // drops the temporary file of an entry that failed
     if (m_sink != nullptr) {
         m_sink->OnCompleteEntry(static_cast<int>(m_lastError));
     }

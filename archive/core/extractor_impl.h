@@ -15,6 +15,19 @@
 // Extraction targets are built in this many characters, the terminator included.
 constexpr size_t VEK_MAX_TARGET_PATH = 520;
 
+// Takes count bytes from what a decoder may still write (all ones: no bound); false when they
+// would pass it.
+inline bool TakeFromBound(uint64_t* left, uint64_t count) {
+    if (*left == VEK_UNKNOWN_SIZE) {
+        return true;
+    }
+    if (count > *left) {
+        return false;
+    }
+    *left -= count;
+    return true;
+}
+
 class CVekExtractorImpl : public IVekExtractor {
   public:
     CVekExtractorImpl();
@@ -103,6 +116,9 @@ class CVekExtractorImpl : public IVekExtractor {
     IVekProgress* m_sink = nullptr;
     int64_t m_consumed = 0;
     int64_t m_decoded = 0;
+    // Bytes the shared decoders may still write for the current entry: its size when that is
+    // known (set by BeginDecoding), else all ones, no bound. A lying header cannot fill the disk.
+    uint64_t m_outputLeft = VEK_UNKNOWN_SIZE;
 
   private:
     int WriteDecoded(IVekOutStream* output, const void* data, unsigned count);

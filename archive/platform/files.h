@@ -20,6 +20,13 @@ FileHandle OpenFileForReadingA(const char* path);
 FileHandle CreateFileForWriting(const wchar_t* path);
 FileHandle CreateFileForWritingA(const char* path);
 
+// Creates a new file for writing and never touches an existing one: when the name is taken,
+// fails with *alreadyExists set (other failures, a missing folder among them, leave it false).
+FileHandle CreateNewFileForWriting(const wchar_t* path, bool* alreadyExists);
+
+// Moves a closed file to a new name in the same folder, replacing a file already there.
+bool MoveFileReplacing(const wchar_t* from, const wchar_t* to);
+
 // One platform read or write; *done receives the byte count.
 bool ReadFileData(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
 bool WriteFileData(FileHandle file, const void* data, uint32_t count, uint32_t* done);

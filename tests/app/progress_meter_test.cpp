@@ -44,6 +44,28 @@ TEST(ProgressMeter, UnknownSizesFallBackToPackedSizes) {
     EXPECT_EQ(meter.Compute(500, 0, 2000).totalPercent, 75);
 }
 
+TEST(ProgressMeter, HugeSizesNeitherOverflowNorWrap) {
+    constexpr int64_t kHuge = int64_t{1} << 62;
+    CProgressMeter meter;
+    meter.StartJob(INT64_MAX, INT64_MAX, 0);  // two entries of 2^62, summed with saturation
+    meter.StartEntry(kHuge, kHuge, 0);
+    SProgressDisplay display = meter.Compute(kHuge / 2, kHuge / 2, 1000);
+    EXPECT_EQ(display.currentPercent, 50);
+    EXPECT_EQ(display.totalPercent, 25);
+    meter.FinishEntry();
+    meter.StartEntry(kHuge, kHuge, 1000);
+    display = meter.Compute(kHuge, kHuge, 2000);
+    EXPECT_EQ(display.currentPercent, 100);
+    EXPECT_EQ(display.totalPercent, 100);
+    meter.FinishEntry();
+    // Sizes of 2^63 and more arrive as negative values: unknown, never a divisor.
+    meter.StartJob(INT64_MIN, -5, 0);
+    meter.StartEntry(INT64_MIN + 1, -2, 0);
+    display = meter.Compute(INT64_MAX, INT64_MAX, 1000);
+    EXPECT_EQ(display.currentPercent, 0);
+    EXPECT_EQ(display.totalPercent, 0);
+}
+
 TEST(ProgressMeter, EmptyAndUnknownTotalsNeverDivideByZero) {
     CProgressMeter meter;
     meter.StartJob(0, 0, 0);  // only zero-length files

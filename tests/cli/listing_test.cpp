@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/size_format.h"
 #include "archive/core/format_detection.h"
 #include "cli/listing.h"
 
@@ -64,6 +65,15 @@ TEST(CliListing, SummaryAsTheStatusBarShowsIt) {
     list.Add(MakeEntry(L"d\\b", 400000, 0));
     list.Add(MakeEntry(L"d\\c", 100000, 0));
     EXPECT_EQ(cli::FormatSummary(list), L"Files: 3  Folders: 1  Total size: 1.4MB\n");
+}
+
+TEST(CliListing, TotalOfHugeSizesSaturates) {
+    SVekEntryList list;
+    list.Add(MakeEntry(L"a", uint64_t{1} << 62, 0));
+    list.Add(MakeEntry(L"b", uint64_t{1} << 62, 0));
+    list.Add(MakeEntry(L"c", uint64_t{1} << 63, 0));
+    EXPECT_EQ(cli::FormatSummary(list),
+              L"Files: 3  Folders: 0  Total size: " + FormatSize(INT64_MAX) + L"\n");
 }
 
 TEST(CliListing, ColumnsAlignOnTheTerminalsCellWidth) {

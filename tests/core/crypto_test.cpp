@@ -328,8 +328,10 @@ Outcome Extract(const Member& member, const std::string& password,
         outcome.code = completions[0];
     }
     outcome.exists = fs::exists(target.Native(L"out.bin"));
+    outcome.written = extractor.decoded;
+    EXPECT_EQ(outcome.exists, outcome.code == 0);  // a file only for an entry that succeeded
     if (outcome.exists) {
-        outcome.written = ReadFileBytes(target.Native(L"out.bin"));
+        EXPECT_EQ(ReadFileBytes(target.Native(L"out.bin")), outcome.written);
     }
     extractor.SetProgressSink(nullptr);
     return outcome;

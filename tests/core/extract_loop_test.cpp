@@ -1,6 +1,7 @@
 // The common extraction loop, driven through a fake extractor into real folders.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -88,23 +89,26 @@ TEST(ExtractLoop, SizesTimesAndAttributes) {
     unknown.size = VEK_UNKNOWN_SIZE;
     FakeEntry mismatch{"short.txt", "abc"};
     mismatch.size = 10;
+    FakeEntry liar{"liar.txt", "data behind a size of 0"};
+    liar.size = 0;
     FakeEntry stamped{"stamped.txt", "time"};
     stamped.modifyTime = kTime;
     FakeEntry late{"late.txt", "later"};
     late.modifyTime = kAfter2038;
     FakeEntry readOnly{"ro.txt", "locked"};
     readOnly.attributes = VEK_ATTR_READONLY | VEK_ATTR_ARCHIVE;
-    Fixture f{empty, unknown, mismatch, stamped, late, readOnly};
+    Fixture f{empty, unknown, mismatch, liar, stamped, late, readOnly};
 
-    EXPECT_EQ(f.ExtractAll(), 0);  // only the size mismatch fails
-    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_WRITE});
-    EXPECT_EQ(f.Sink().Completions(), (Errors{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(f.ExtractAll(), 0);  // only the size mismatches fail
+    EXPECT_EQ(f.Sink().Errors(), (Errors{VEKERR_WRITE, VEKERR_WRITE}));
+    EXPECT_EQ(f.Sink().Completions(), (Errors{0, 0, VEKERR_WRITE, VEKERR_WRITE, 0, 0, 0}));
+    EXPECT_FALSE(f.Exists(L"liar.txt"));
 
     EXPECT_TRUE(f.Exists(L"empty.txt"));
     EXPECT_EQ(f.Read(L"empty.txt"), "");
     EXPECT_NE(ModifyTime(f.target.Native(L"empty.txt")), kTime);  // empty files get no time
     EXPECT_EQ(f.Read(L"unknown.txt"), "whatever");
-    EXPECT_EQ(f.Read(L"short.txt"), "abc");  // the partial file stays
+    EXPECT_FALSE(f.Exists(L"short.txt"));  // a failed entry leaves nothing
     EXPECT_EQ(ModifyTime(f.target.Native(L"stamped.txt")), kTime);
     EXPECT_EQ(ModifyTime(f.target.Native(L"late.txt")), kAfter2038);
     EXPECT_TRUE(IsReadOnly(f.target.Native(L"ro.txt")));
@@ -131,7 +135,7 @@ TEST(ExtractLoop, SkipAndCancelWhenAnEntryStarts) {
     f.Sink().skipAtStart = L"a.txt";
     f.Sink().cancelAtStart = L"c.txt";
     EXPECT_EQ(f.ExtractAll(), 0);
-    EXPECT_FALSE(f.Exists(L"a.txt"));  // the empty output file is removed
+    EXPECT_FALSE(f.Exists(L"a.txt"));
     EXPECT_EQ(f.Read(L"b.txt"), "beta");
     EXPECT_FALSE(f.Exists(L"c.txt"));
     EXPECT_FALSE(f.Exists(L"d.txt"));
@@ -139,14 +143,67 @@ TEST(ExtractLoop, SkipAndCancelWhenAnEntryStarts) {
     EXPECT_TRUE(f.Sink().Errors().empty());
 }
 
-TEST(ExtractLoop, CancelDuringProgressKeepsThePartialFile) {
+TEST(ExtractLoop, CancelDuringProgressLeavesNoPartialFile) {
     Fixture f{{"big.txt", "0123456789abcdef"}, {"next.txt", "n"}};
     f.Sink().cancelInProgressOf = L"big.txt";
     f.Sink().cancelAtProgressCall = 2;
     EXPECT_EQ(f.ExtractAll(), 0);
-    EXPECT_EQ(f.Read(L"big.txt"), "01234567");  // two chunks made it
-    EXPECT_FALSE(f.Exists(L"next.txt"));
+    EXPECT_EQ(ListTree(f.target.Path()), std::set<std::string>{});
     EXPECT_EQ(f.Sink().Completions(), Errors{VEKERR_USER_STOP});
+}
+
+// Every way an entry can fail, each over a file the user already had.
+TEST(ExtractLoop, FailedEntriesNeverChangeAnExistingFile) {
+    FakeEntry crc{"crc.txt", "written before the check failed"};
+    crc.failWith = VEKERR_CRC;
+    FakeEntry mismatch{"short.txt", "abc"};
+    mismatch.size = 10;
+    FakeEntry silent{"silent.txt", "some"};
+    silent.failSilently = true;
+    Fixture f{crc,
+              mismatch,
+              silent,
+              {"skipped.txt", "s"},
+              {"cancelled.txt", "0123456789"},
+              {"never.txt", "n"}};
+    const std::wstring names[] = {L"crc.txt",     L"short.txt",     L"silent.txt",
+                                  L"skipped.txt", L"cancelled.txt", L"never.txt"};
+    for (const std::wstring& name : names) {
+        WriteFileBytes(f.target.Native(name), "old");
+    }
+    f.Sink().skipAtStart = L"skipped.txt";
+    f.Sink().cancelInProgressOf = L"cancelled.txt";
+    f.Sink().cancelAtProgressCall = 2;
+    EXPECT_EQ(f.ExtractAll(), 0);
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        EXPECT_EQ(f.Read(name), "old");
+    }
+    EXPECT_EQ(ListTree(f.target.Path()).size(), std::size(names));  // no temporary file left
+}
+
+TEST(ExtractLoop, EntryThatCannotBePutInPlaceFails) {
+    Fixture f{{"taken", "data"}, {"after.txt", "z"}};
+    fs::create_directories(f.target.Native(L"taken\\inside"));
+    EXPECT_EQ(f.ExtractAll(), 0);
+    EXPECT_EQ(f.Sink().Errors(), Errors{VEKERR_CREATE_FILE});
+    EXPECT_EQ(ListTree(f.target.Path()),
+              (std::set<std::string>{"taken/", "taken/inside/", "after.txt"}));
+}
+
+TEST(ExtractLoop, SuccessReplacesAnExistingFileAndAppliesItsAttributes) {
+    FakeEntry readOnly{"ro.txt", "new and locked"};
+    readOnly.attributes = VEK_ATTR_READONLY;
+    readOnly.modifyTime = 1700000000;
+    Fixture f{{"a.txt", "new"}, readOnly};
+    WriteFileBytes(f.target.Native(L"a.txt"), "old, and longer than the new content");
+    WriteFileBytes(f.target.Native(L"ro.txt"), "old");
+    EXPECT_EQ(f.ExtractAll(), 1);
+    EXPECT_EQ(f.Read(L"a.txt"), "new");
+    EXPECT_EQ(f.Read(L"ro.txt"), "new and locked");
+    EXPECT_TRUE(IsReadOnly(f.target.Native(L"ro.txt")));
+    EXPECT_EQ(ModifyTime(f.target.Native(L"ro.txt")), 1700000000);
+    EXPECT_EQ(ListTree(f.target.Path()), (std::set<std::string>{"a.txt", "ro.txt"}));
 }
 
 TEST(ExtractLoop, DecoderFailuresAreReportedNeverSilent) {
@@ -160,8 +217,7 @@ TEST(ExtractLoop, DecoderFailuresAreReportedNeverSilent) {
     Fixture f{crc, nothing, silent, {"ok.txt", "fine"}};
     EXPECT_EQ(f.ExtractAll(), 0);
     EXPECT_EQ(f.Sink().Completions(), (Errors{VEKERR_CRC, VEKERR_READ_DATA, VEKERR_READ_DATA, 0}));
-    EXPECT_EQ(f.Read(L"crc.txt"), "data");   // written data stays
-    EXPECT_FALSE(f.Exists(L"nothing.txt"));  // an empty failed file goes
+    EXPECT_EQ(ListTree(f.target.Path()), std::set<std::string>{"ok.txt"});
     EXPECT_EQ(f.Read(L"ok.txt"), "fine");
 }
 

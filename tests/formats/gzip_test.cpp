@@ -76,11 +76,15 @@ TEST(Gzip, ExtractsByteForByte) {
         const wchar_t* out;
         const std::string* expected;
     };
+    const std::string nothing;
     const Case cases[] = {
-        {L"renamed.gz", L"report.txt", &plain}, {L"commented.gz", L"report.txt", &plain},
-        {L"members.gz", L"members", &plain},    {L"garbage.gz", L"garbage", nullptr},
-        {L"text.bz2", L"text", &plain},         {L"streams.bz2", L"streams", &plain},
-        {L"tree.tgz", L"tree.tar", &tar},       {L"tree.tbz2", L"tree.tar", &tar},
+        // Trailers that read 0: the data is decoded to the stream's end all the same.
+        {L"padded.gz", L"padded", &plain},        {L"empty-last.gz", L"empty-last", &plain},
+        {L"empty.gz", L"empty", &nothing},        {L"renamed.gz", L"report.txt", &plain},
+        {L"commented.gz", L"report.txt", &plain}, {L"members.gz", L"members", &plain},
+        {L"garbage.gz", L"garbage", nullptr},     {L"text.bz2", L"text", &plain},
+        {L"streams.bz2", L"streams", &plain},     {L"tree.tgz", L"tree.tar", &tar},
+        {L"tree.tbz2", L"tree.tar", &tar},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -110,6 +114,7 @@ TEST(Gzip, DamageIsReported) {
     };
     const Case cases[] = {
         {L"badcrc.gz", VEKERR_CRC},
+        {L"isize-zero.gz", VEKERR_WRITE},  // data where the trailer promises none
         {L"cut.gz", VEKERR_INFLATE},
         {L"broken.bz2", VEKERR_BZIP2},
     };
@@ -181,6 +186,16 @@ TEST(Archive, OpenFailuresAndSizes) {
     EXPECT_EQ(packed, -1);
     archive.Close();
     EXPECT_EQ(archive.GetSelectionSizes(&packed, &size), 0);
+}
+
+TEST(Archive, SizeSumsSaturateInsteadOfWrapping) {
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Fixture(L"sizes\\huge.zip").c_str(), nullptr), 1);
+    int64_t packed = 0;
+    int64_t size = 0;
+    ASSERT_EQ(archive.GetSelectionSizes(&packed, &size), 1);
+    EXPECT_EQ(size, INT64_MAX);  // 2^62 + 2^62 wraps to -2^63
+    EXPECT_EQ(packed, INT64_MAX);
 }
 
 }  // namespace

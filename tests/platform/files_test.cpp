@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "archive/platform/files.h"
 #include "support/scratch.h"
@@ -67,6 +68,36 @@ TEST(PlatformFiles, LastWriteTimes) {
     }
     plat::CloseFile(out);
     EXPECT_EQ(ModifyTime(root.Native(L"t.txt")), 1600000000);
+}
+
+TEST(PlatformFiles, ExclusiveCreateAndReplacingMove) {
+    ScratchFolder root;
+    std::wstring target = root.Wide(L"target.txt");
+    std::wstring staged = root.Wide(L"staged.tmp");
+    WriteFileBytes(root.Native(L"target.txt"), "old");
+    bool taken = false;
+    // An existing file is never opened, let alone truncated.
+    EXPECT_EQ(plat::CreateNewFileForWriting(target.c_str(), &taken), plat::kInvalidFile);
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(ReadFileBytes(root.Native(L"target.txt")), "old");
+    std::wstring missing = root.Wide(L"no\\such\\folder.tmp");
+    EXPECT_EQ(plat::CreateNewFileForWriting(missing.c_str(), &taken), plat::kInvalidFile);
+    EXPECT_FALSE(taken);
+
+    plat::FileHandle out = plat::CreateNewFileForWriting(staged.c_str(), &taken);
+    ASSERT_NE(out, plat::kInvalidFile);
+    EXPECT_FALSE(taken);
+    uint32_t done = 0;
+    EXPECT_TRUE(plat::WriteFileData(out, "new", 3, &done));
+    plat::CloseFile(out);
+    EXPECT_TRUE(plat::MoveFileReplacing(staged.c_str(), target.c_str()));
+    EXPECT_EQ(ReadFileBytes(root.Native(L"target.txt")), "new");
+    EXPECT_FALSE(plat::PathExists(staged.c_str()));
+    // A folder in the way is not replaced.
+    WriteFileBytes(root.Native(L"staged.tmp"), "x");
+    fs::create_directories(root.Native(L"dir"));
+    EXPECT_FALSE(plat::MoveFileReplacing(staged.c_str(), root.Wide(L"dir").c_str()));
+    EXPECT_TRUE(fs::is_directory(root.Native(L"dir")));
 }
 
 }  // namespace

@@ -61,9 +61,41 @@ int SingleEntryExtractor::ReadDirectory() {
     return 1;
 }
 
+namespace {
+
+// Passes everything on to the loop's output and keeps a copy of the bytes written.
+class CopyingStream : public CVekUnknownImp<IVekOutStream> {
+  public:
+    CopyingStream(IVekOutStream* out, std::string* copy) : m_out(out), m_copy(copy) {}
+    int Open(const wchar_t* path) override { return m_out->Open(path); }
+    int OpenA(const char* path) override { return m_out->OpenA(path); }
+    int Write(const void* data, unsigned count, unsigned* written) override {
+        unsigned done = 0;
+        int ok = m_out->Write(data, count, &done);
+        m_copy->append(static_cast<const char*>(data), done);
+        if (written != nullptr) {
+            *written = done;
+        }
+        return ok;
+    }
+    int Close() override { return m_out->Close(); }
+    int AcceptSize(int64_t size) override { return m_out->AcceptSize(size); }
+    int SetModifyTime(int64_t unixSeconds) override { return m_out->SetModifyTime(unixSeconds); }
+    int SetAttributes(uint32_t attributes) override { return m_out->SetAttributes(attributes); }
+    uint64_t GetWrittenSize() override { return m_out->GetWrittenSize(); }
+
+  private:
+    IVekOutStream* m_out;
+    std::string* m_copy;
+};
+
+}  // namespace
+
 int SingleEntryExtractor::ExtractEntryData(int, SVekEntry* entry, IVekOutStream* out) {
     m_stream->Seek(0, VEK_SEEK_SET);
-    return DecodeByMethod(entry, m_stream, out);
+    decoded.clear();
+    CVekRef<IVekOutStream> copying(new CopyingStream(out, &decoded));
+    return DecodeByMethod(entry, m_stream, copying.Get());
 }
 
 int32_t RecordingSink::OnStartEntry(const SVekEntry* entry, int* skip, int* cancel) {

@@ -55,6 +55,10 @@ class SingleEntryExtractor : public CVekExtractorImpl {
     explicit SingleEntryExtractor(Setup setup) : m_setup(std::move(setup)) {}
     ~SingleEntryExtractor() override { Close(); }
 
+    // What the decoder wrote for the last entry, also when the entry failed and the loop
+    // left no file.
+    std::string decoded;
+
   protected:
     int ReadDirectory() override;
     void ReleaseFormatState() override {}

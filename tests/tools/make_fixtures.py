@@ -72,6 +72,16 @@ def main():
     write(os.path.join(out, "members.gz"), a + b)
     write(os.path.join(out, "garbage.gz"), a + b"trailing garbage, not a member")
 
+    # Files whose last eight bytes read 0, which gzip -d decodes in full: zero padding after
+    # the member (as on tapes and disk images), and an empty last member. An ISIZE of 0 over
+    # real data is what a 4 GiB image looks like; here it is patched into a small member.
+    empty = subprocess.run(["gzip", "-c", "-n"], input=b"", stdout=subprocess.PIPE, check=True).stdout
+    write(os.path.join(out, "empty.gz"), empty)
+    whole = subprocess.run(["gzip", "-c", "-n"], input=text, stdout=subprocess.PIPE, check=True).stdout
+    write(os.path.join(out, "padded.gz"), whole + bytes(4096))
+    write(os.path.join(out, "empty-last.gz"), whole + empty)
+    write(os.path.join(out, "isize-zero.gz"), whole[:-4] + bytes(4))
+
     # A comment and a name in one header: gzip writes the name; the comment is spliced in.
     named = open(os.path.join(work, "report.txt.gz"), "rb").read()
     name_end = named.index(b"\0", 10) + 1

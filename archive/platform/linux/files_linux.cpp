@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "archive/platform/codepage.h"
@@ -79,6 +80,23 @@ FileHandle CreateFileForWriting(const wchar_t* path) {
 
 FileHandle CreateFileForWritingA(const char* path) {
     return CreateFileForWriting(WidePathFromAnsi(path).c_str());
+}
+
+FileHandle CreateNewFileForWriting(const wchar_t* path, bool* alreadyExists) {
+    *alreadyExists = false;
+    errno = 0;
+    FileHandle file = OpenNative(NativePath(path), O_WRONLY | O_CREAT | O_EXCL);
+    if (file == kInvalidFile && errno == EEXIST) {
+        *alreadyExists = true;
+    }
+    return file;
+}
+
+bool MoveFileReplacing(const wchar_t* from, const wchar_t* to) {
+    std::string source = NativePath(from);
+    std::string destination = NativePath(to);
+    return !source.empty() && !destination.empty() &&
+           ::rename(source.c_str(), destination.c_str()) == 0;
 }
 
 bool ReadFileData(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {

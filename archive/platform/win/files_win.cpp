@@ -59,6 +59,18 @@ FileHandle CreateFileForWritingA(const char* path) {
                                     nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+FileHandle CreateNewFileForWriting(const wchar_t* path, bool* alreadyExists) {
+    HANDLE h = ::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                             CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    DWORD error = h == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+    *alreadyExists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return FromHandle(h);
+}
+
+bool MoveFileReplacing(const wchar_t* from, const wchar_t* to) {
+    return ::MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 bool ReadFileData(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
     DWORD got = 0;
     BOOL ok = ::ReadFile(ToHandle(file), buffer, count, &got, nullptr);
