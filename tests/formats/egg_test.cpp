@@ -401,6 +401,86 @@ TEST(Egg, SolidPassSpeaksTheProtocolOfTheCommonLoop) {
     EXPECT_FALSE(fs::exists(target.Path() / "b.bin"));
 }
 
+TEST(Egg, SolidEntriesThatFailLeaveTheExistingFileUntouched) {
+    // The file is there before the run; the tree afterwards holds exactly the given names, so
+    // no temporary file is left either.
+    const std::string precious = "precious bytes the user already had";
+    struct Case {
+        const char* what;
+        const wchar_t* archive;
+        const char* password;
+        const wchar_t* entry;
+        int code;  // told for it (its completion or an error); -1: any failure
+        std::wstring skipAtStart, cancelInProgressOf;
+        std::set<std::string> tree;
+    };
+    const std::set<std::string> solidTree = {
+        "dir/", "dir/a.txt", "b.bin", "\xed\x95\x9c\xea\xb8\x80.txt", "empty.txt", "tail/"};
+    const Case cases[] = {
+        {"block CRC after the data",
+         L"solid-badcrc.egg",
+         nullptr,
+         L"x.txt",
+         VEKERR_CRC,
+         L"",
+         L"",
+         {"x.txt"}},
+        {"unknown block method",
+         L"solid-method2.egg",
+         nullptr,
+         L"x.txt",
+         VEKERR_UNSUPPORTED_METHOD,
+         L"",
+         L"",
+         {"x.txt"}},
+        {"encrypted solid data",
+         L"solid-crypt.egg",
+         "secret",
+         L"a.txt",
+         VEKERR_INFLATE,
+         L"",
+         L"",
+         {"a.txt"}},
+        {"skip", L"solid.egg", nullptr, L"b.bin", 0, L"b.bin", L"", solidTree},
+        {"cancel",
+         L"solid.egg",
+         nullptr,
+         L"b.bin",
+         VEKERR_USER_STOP,
+         L"",
+         L"b.bin",
+         {"dir/", "dir/a.txt", "b.bin"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder target;
+        WriteFileBytes(target.Native(c.entry), precious);
+        CVekArchive archive;
+        ASSERT_EQ(archive.Open(Fixture(L"egg\\" + std::wstring(c.archive)).c_str(), c.password), 1);
+        auto* recording = new RecordingSink();
+        recording->skipAtStart = c.skipAtStart;
+        recording->cancelInProgressOf = c.cancelInProgressOf;
+        CVekRef<IVekProgress> sink(recording);
+        archive.GetExtractor()->SetProgressSink(sink.Get());
+        EXPECT_EQ(archive.ExtractSelection(target.Wide().c_str()), 0);
+        archive.GetExtractor()->SetProgressSink(nullptr);
+        bool told = false;
+        for (const SinkCall& call : recording->calls) {
+            told |= call.name == c.entry && (call.kind == "complete" || call.kind == "error") &&
+                    (c.code < 0 ? call.code != 0 : call.code == c.code);
+        }
+        EXPECT_TRUE(told);
+        EXPECT_EQ(ReadFileBytes(target.Native(c.entry)), precious);
+        EXPECT_EQ(ListTree(target.Path()), c.tree);
+    }
+
+    // An entry that succeeds replaces the file.
+    ScratchFolder target;
+    WriteFileBytes(target.Native(L"b.bin"), precious);
+    EXPECT_EQ(ExtractOurs(L"solid.egg", target).extracted, 1);
+    EXPECT_EQ(CompareTrees(FixtureNative(L"egg\\solid_src"), target.Path()), "");
+}
+
 TEST(Egg, EncryptedEntriesOfOurWriter) {
     // Every archive holds the same five files: deflate, LZMA (its header is ciphertext too),
     // stored, bzip2, and one file in two blocks that are each decrypted from a fresh state.

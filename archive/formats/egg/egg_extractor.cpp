@@ -74,7 +74,7 @@ void CVekUnEgg::ResetFormatState() {
     m_entryDecoded = 0;
     m_entryConsumedBase = 0;
     m_runningCrc = 0;
-    CloseSolidOutput(true);
+    CloseSolidOutput(false, -1);
     m_awaiting = -1;
     m_unverified.clear();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/core/extractor_impl.h"
+#include "archive/core/out_file_stream.h"
 
 struct SEggBlock {
     uint8_t method = 0;
@@ -72,7 +73,9 @@ class CVekUnEgg : public CVekExtractorImpl {
     void EndSolidEntry();
     void NextSolidEntry();
     int OpenSolidOutput(const std::wstring& path);
-    void CloseSolidOutput(bool keep);
+    // Puts the entry in place when commit is set (49, told to the host, if it cannot be), else
+    // drops it; 0 or the error code.
+    unsigned CloseSolidOutput(bool commit, int index);
     void Complete(unsigned code);
     void SettleAwaiting(unsigned code);
     void AbandonSolid(unsigned code);
@@ -103,8 +106,7 @@ class CVekUnEgg : public CVekExtractorImpl {
     int64_t m_entryDecoded = 0;
     int64_t m_entryConsumedBase = 0;
     uint32_t m_runningCrc = 0;
-    IVekOutStream* m_file = nullptr;
-    std::wstring m_filePath;
+    CVekOutFileStream* m_file = nullptr;
     // An entry written whole whose block has not passed its CRC check yet: its completion
     // waits for the check, or for the next entry to start.
     int m_awaiting = -1;

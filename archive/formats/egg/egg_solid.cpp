@@ -11,7 +11,6 @@
 #include "archive/core/out_file_stream.h"
 #include "archive/core/paths.h"
 #include "archive/formats/egg/egg_extractor.h"
-#include "archive/platform/files.h"
 
 // Hands the decoders' output to the extractor's solid writer; nothing else of a file applies.
 class CVekSolidOutStream : public CVekUnknownImp<IVekOutStream> {
@@ -44,7 +43,7 @@ int CVekUnEgg::ExtractSolid(const int* indices, unsigned count, const wchar_t* f
     m_sink = nullptr;
     int result = RunSolid(indices, count, folder);
     // A pass that ended inside an entry leaves its file open; close it now, not at Close.
-    CloseSolidOutput(false);
+    CloseSolidOutput(false, m_current);
     m_sink = m_host;
     m_host = nullptr;
     return result;
@@ -251,11 +250,16 @@ void CVekUnEgg::EndSolidEntry() {
         // Its block's check is still to come.
         m_awaiting = m_current;
     } else {
-        if (!whole || m_entryError != 0) {
+        // A skip at the start leaves the code at 0, as in the common loop.
+        bool commit = whole && m_entryError == 0;
+        unsigned code = CloseSolidOutput(commit, m_current);
+        if (!commit) {
+            code = m_entryError;
+        }
+        if (!commit || code != 0) {
             m_solidResult = 0;
         }
-        CloseSolidOutput(whole);
-        Complete(m_entryError);
+        Complete(code);
     }
     NextSolidEntry();
 }
@@ -283,7 +287,11 @@ void CVekUnEgg::SettleAwaiting(unsigned code) {
     if (m_awaiting < 0) {
         return;
     }
-    CloseSolidOutput(code == 0);
+    if (code == 0) {
+        code = CloseSolidOutput(true, m_awaiting);
+    } else {
+        CloseSolidOutput(false, m_awaiting);
+    }
     if (code != 0) {
         m_solidResult = 0;
     } else {
@@ -307,7 +315,7 @@ void CVekUnEgg::AbandonSolid(unsigned code) {
         m_unverified.clear();
     }
     if (m_started) {
-        CloseSolidOutput(false);
+        CloseSolidOutput(false, m_current);
         Complete(m_entryError != 0 ? m_entryError : code);
         NextSolidEntry();
     } else if (m_reached) {
@@ -327,32 +335,35 @@ void CVekUnEgg::AbandonSolid(unsigned code) {
 }
 
 int CVekUnEgg::OpenSolidOutput(const std::wstring& path) {
+    // Written beside its target and put in place only once the entry has succeeded, so that an
+    // entry that fails leaves whatever was on disk untouched.
     auto* file = new (std::nothrow) CVekOutFileStream();
     if (file == nullptr) {
         return 0;
     }
     file->AddRef();
-    if (!file->Open(path.c_str())) {
+    if (!file->OpenStaged(path.c_str())) {
         CreateFolderPath(path.c_str());
-        if (!file->Open(path.c_str())) {
+        if (!file->OpenStaged(path.c_str())) {
             file->Release();
             return 0;
         }
     }
     m_file = file;
-    m_filePath = path;
     return 1;
 }
 
-void CVekUnEgg::CloseSolidOutput(bool keep) {
+unsigned CVekUnEgg::CloseSolidOutput(bool commit, int index) {
     if (m_file == nullptr) {
-        return;
+        return 0;
     }
-    // As in the common loop, a failed entry's file goes only when nothing was written to it.
-    bool remove = !keep && m_file->GetWrittenSize() == 0;
-    m_file->Release();  // closes the file
+    unsigned code = 0;
+    if (commit && !m_file->Commit()) {
+        code = VEKERR_CREATE_FILE;
+        SVekEntry* entry = m_entries.At(index);
+        Tell(code, entry != nullptr ? entry->name : nullptr);
+    }
+    m_file->Release();  // an entry not committed takes its temporary file with it
     m_file = nullptr;
-    if (remove) {
-        vek::platform::RemoveFile(SanitizePath(m_filePath.c_str()).c_str());
-    }
+    return code;
 }
