@@ -89,6 +89,23 @@ TEST(Bond, EntriesExtractWithNamesTimesAndChecks) {
     EXPECT_EQ(ExtractAll("bad-crc.hv3", damaged).completions, std::vector<int>{VEKERR_CRC});
 }
 
+TEST(Bond, TimesOutOfRangeAreUnknown) {
+    // Five MTIM values no file system takes back (2^63, 2^64-1, 2^63-1, 1601, the year 3237),
+    // then 1600000000: the first five list and extract without a time, the same in both builds.
+    CVekArchive archive;
+    ASSERT_EQ(archive.Open(Bond("times.hv3").c_str(), nullptr), 1);
+    SVekEntryList* list = archive.GetExtractor()->GetEntryList();
+    ASSERT_EQ(list->count, 6);
+    for (int i = 0; i < list->count; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(list->At(i)->modifyTime, i < 5 ? 0 : 1600000000);
+    }
+    ScratchFolder target;
+    EXPECT_EQ(archive.GetExtractor()->ExtractAllItemsTo(target.Wide().c_str()), 1);
+    EXPECT_EQ(ModifyTime(target.Native(L"t5.txt")), 1600000000);
+    EXPECT_EQ(ReadFileBytes(target.Native(L"t0.txt")), "t");
+}
+
 TEST(Bond, CancelDuringALargeEntry) {
     ScratchFolder target;
     RecordingSink* sink = new RecordingSink();

@@ -32,7 +32,7 @@ def filetime(unix_seconds):
 def archive(entries, version=0x20080101, scrambling=None, third_tag=None, file_size=True,
             root_children=True):
     """entries: (name, data, extra) with extra a dict: omit (tags left out), COMP, PSWD,
-    crc (a wrong CRC), unterminated (NAME without its zero unit)."""
+    crc (a wrong CRC), unterminated (NAME without its zero unit), mtim (the raw FILETIME)."""
     def head_for(positions):
         records = []
         for i, (name, data, extra) in enumerate(entries):
@@ -40,7 +40,8 @@ def archive(entries, version=0x20080101, scrambling=None, third_tag=None, file_s
                      ("NAME", name_value(name, not extra.get("unterminated"))),
                      ("SIZE", u32(len(data))),
                      ("CRC3", u32(extra.get("crc", zlib.crc32(data)))),
-                     ("MTIM", filetime(1600000000 + i * 3600))]
+                     ("MTIM", struct.pack("<Q", extra["mtim"]) if "mtim" in extra
+                      else filetime(1600000000 + i * 3600))]
             for flag in ("COMP", "PSWD"):
                 if flag in extra:
                     props.append((flag, u32(extra[flag])))
@@ -99,6 +100,12 @@ def make(out):
                 ("unterminated.txt", b"name without its zero unit", {"unterminated": True})]
     add("sizeless.hv3", archive(sizeless), 1, 0, 3)
     add("bad-crc.hv3", archive([("readme.txt", b"data", {"crc": 1234})]), 1, 0, 1)
+    # FILETIMEs no file system takes back: past the signed range, its top, before 1970, and
+    # after the year 3000; then one in range.
+    times = [("t%d.txt" % i, b"t", {"mtim": value}) for i, value in enumerate(
+        (1 << 63, (1 << 64) - 1, (1 << 63) - 1, 0, (40000000000 + 11644473600) * 10000000,
+         (1600000000 + 11644473600) * 10000000))]
+    add("times.hv3", archive(times), 1, 0, len(times))
     whole = archive(good)
     # Cut right after the index: the data chunks are gone and FSIZ says so.
     head_end = whole.index(b"DATA")

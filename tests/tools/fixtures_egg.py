@@ -175,6 +175,15 @@ def make(out):
         else:
             _write(path, data)
 
+    # The same entries without the solid record, each file in a block of its own: what the
+    # solid pass must say to the host is what the common loop says for this one.
+    plain = _header()
+    for name, data, attributes in entries:
+        plain += _file(name, len(data), attributes) + _end()
+        if data:
+            plain += _block(1, data, deflate(data))
+    _write(os.path.join(root, "plain.egg"), plain + _end())
+
     # Solid with an unknown block method, and with a damaged block CRC.
     bad = _header(solid=True) + _file("x.txt", len(a)) + _end()
     _write(os.path.join(root, "solid-method2.egg"), bad + _block(2, a, a) + _end())
@@ -187,7 +196,6 @@ def make(out):
            + _block(1, a[half:], deflate(a[half:])) + _file("b.bin", len(b)) + _end()
            + _block(4, b, lzma_zip(b)) + _end())
     _write(os.path.join(root, "two-blocks.egg"), two)
-    _write(os.path.join(root, "trailing.egg"), two + b"\0\0\0\0")
     _write(os.path.join(root, "unknown-record.egg"), _header() + struct.pack("<I", 0x04C63672) + two[18:])
     _write(os.path.join(root, "method3.egg"), _header() + _file("m.txt", len(a)) + _end() + _block(3, a, a) + _end())
     _write(os.path.join(root, "too-long.egg"), _header() + _file("l.txt", 10) + _end() + _block(0, a, a) + _end())

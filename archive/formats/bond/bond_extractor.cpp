@@ -56,6 +56,20 @@ std::wstring NameOf(const std::vector<uint8_t>& value) {
     return name;
 }
 
+// An entry time from a FILETIME, or 0 (unknown) for one the file system cannot take back: only
+// the Unix epoch to the end of the year 3000 converts alike in both builds (the Windows
+// runtime's 64-bit local-time conversion ends there), and no archive of this format is older.
+int64_t EntryTime(uint64_t fileTime) {
+    constexpr uint64_t kUnitsPerSecond = 10000000;
+    constexpr uint64_t kEpoch = 11644473600ull * kUnitsPerSecond;
+    constexpr uint64_t kYear3001 = kEpoch + 32535216000ull * kUnitsPerSecond;
+    if (fileTime < kEpoch || fileTime >= kYear3001) {
+        return 0;
+    }
+    int64_t unixTime = FileTimeToUnixTime(static_cast<int64_t>(fileTime));
+    return unixTime > 0 ? unixTime : 0;
+}
+
 }  // namespace
 
 int CVekUnBond::ReadDirectory() {
@@ -122,7 +136,7 @@ int CVekUnBond::ReadDirectory() {
         entry->crc = Value32(*record, kTagCrc, 0);
         uint8_t modified[8];
         if (record->CopyProperty(kTagModified, modified, 8)) {
-            entry->modifyTime = FileTimeToUnixTime(static_cast<int64_t>(ReadLe64(modified)));
+            entry->modifyTime = EntryTime(ReadLe64(modified));
         }
         if (entry->name == nullptr) {
             delete entry;  // an empty name has nothing to be written as

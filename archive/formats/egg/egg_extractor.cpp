@@ -64,13 +64,19 @@ void CVekUnEgg::ResetFormatState() {
     m_selected = 0;
     m_selectionDone = false;
     m_offsets.clear();
-    if (m_file != nullptr) {
-        m_file->Release();
-        m_file = nullptr;
-    }
-    m_runningCrc = 0;
-    m_solidReported = false;
     m_folder.clear();
+    m_solidResult = 1;
+    m_reached = false;
+    m_started = false;
+    m_discard = false;
+    m_entryError = 0;
+    m_entrySkip = 0;
+    m_entryDecoded = 0;
+    m_entryConsumedBase = 0;
+    m_runningCrc = 0;
+    CloseSolidOutput(false, -1);
+    m_awaiting = -1;
+    m_unverified.clear();
 }
 
 int CVekUnEgg::ReadDirectory() {
@@ -91,13 +97,14 @@ int CVekUnEgg::Walk() {
     for (;;) {
         uint8_t id[4];
         if (!m_stream->ReadExact(id, 4)) {
-            return 0;
+            return KeepWholeEntry(pending);
         }
         uint8_t buffer[18];
         switch (ReadLe32(id)) {
             case kArchiveHeader:
                 if (!m_stream->ReadExact(buffer, 10) || buffer[0] != 0) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kEndRecord:
@@ -110,12 +117,14 @@ int CVekUnEgg::Walk() {
                 break;
             case kSplitInfo:
                 if (!m_stream->ReadExact(buffer, 15)) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kSolidInfo:
                 if (!m_stream->ReadExact(buffer, 7)) {
-                    return Fail(VEKERR_READ_HEADER);
+                    Fail(VEKERR_READ_HEADER);
+                    return KeepWholeEntry(pending);
                 }
                 m_solid = 1;
                 break;
@@ -131,20 +140,48 @@ int CVekUnEgg::Walk() {
                 pending.reset(header);
                 break;
             }
+            // These change the pending entry only once read whole; one that fails leaves it
+            // as it was, to be kept if its blocks are all there.
             case kEncryptInfo:
                 if (!pending || !ReadEncryption(pending.get())) {
-                    return 0;
+                    return KeepWholeEntry(pending);
                 }
                 break;
             case kBlock:
                 if (!ReadBlock(pending.get())) {
-                    return 0;
+                    return KeepWholeEntry(pending);
                 }
                 break;
             default:
-                return 0;
+                return KeepWholeEntry(pending);
         }
     }
+}
+
+int CVekUnEgg::KeepWholeEntry(std::unique_ptr<SEggFileHeader>& pending) {
+    // The walk failed after the pending entry: damage or stray bytes past the final end
+    // record. An entry read whole is listed all the same, and the open still fails, so the
+    // archive shows as damaged.
+    if (!pending || m_name[0] == 0) {
+        return 0;
+    }
+    bool whole = true;
+    if (!m_solid) {
+        const uint64_t length = ReadLe64(pending->header + 4);
+        whole = pending->size == length;
+        if (whole && !pending->blocks.empty()) {
+            const SEggBlock& last = pending->blocks.back();
+            whole = last.dataPosition + last.packedSize <= m_stream->GetSize();
+        }
+    }
+    if (whole) {
+        unsigned code = m_lastError;
+        if (!AddEntry(pending.release())) {
+            return 0;
+        }
+        m_lastError = code;
+    }
+    return 0;
 }
 
 int CVekUnEgg::ReadFileHeader(SEggFileHeader** result) {
@@ -326,224 +363,4 @@ int CVekUnEgg::ExtractEntryData(int /*index*/, SVekEntry* entry, IVekOutStream* 
         }
     }
     return result;
-}
-
-// Hands the decoders' output to the extractor's solid writer; nothing else of a file applies.
-class CVekSolidOutStream : public CVekUnknownImp<IVekOutStream> {
-  public:
-    explicit CVekSolidOutStream(CVekUnEgg* owner) : m_owner(owner) {}
-    int Open(const wchar_t*) override { return 0; }
-    int OpenA(const char*) override { return 0; }
-    int Write(const void* data, unsigned count, unsigned* written) override {
-        int result = m_owner->WriteSolid(static_cast<const uint8_t*>(data), count);
-        if (written != nullptr) {
-            *written = result ? count : 0;
-        }
-        return result;
-    }
-    int Close() override { return 0; }
-    int AcceptSize(int64_t) override { return 0; }
-    int SetModifyTime(int64_t) override { return 0; }
-    int SetAttributes(uint32_t) override { return 0; }
-    uint64_t GetWrittenSize() override { return 0; }
-
-  private:
-    CVekUnEgg* m_owner;
-};
-
-int CVekUnEgg::SolidFailure(unsigned code) {
-    // The decoders' callers only see a failed write; the user must learn which entry and why,
-    // or the job would look successful.
-    SVekEntry* entry = m_entries.At(m_current);
-    m_lastError = code;
-    m_solidReported = true;
-    ReportError(code, entry != nullptr ? entry->name : nullptr);
-    return 0;
-}
-
-int CVekUnEgg::ExtractSolid(const int* indices, unsigned count, const wchar_t* folder) {
-    int result = RunSolid(indices, count, folder);
-    // A pass that failed inside an entry leaves its file open; close it now, not at Close.
-    if (m_file != nullptr) {
-        m_file->Release();
-        m_file = nullptr;
-    }
-    return result;
-}
-
-int CVekUnEgg::RunSolid(const int* indices, unsigned count, const wchar_t* folder) {
-    ResetFormatState();
-    m_folder = folder;
-    if (m_folder.empty() || m_folder.back() != L'\\') {
-        m_folder += L'\\';
-    }
-    int result = 1;
-    for (unsigned i = 0; i < count; ++i) {
-        SVekEntry* entry = m_entries.At(indices[i]);
-        if (entry == nullptr) {
-            ReportError(VEKERR_BAD_INDEX, nullptr);
-            return 0;
-        }
-        // The same refusal as the common extraction loop: such an entry's data streams past.
-        if (entry->name == nullptr || IsUnsafeEntryName(entry->name)) {
-            ReportError(VEKERR_UNSAFE_FOLDER, entry->name);
-            result = 0;
-            continue;
-        }
-        m_selection.push_back(indices[i]);
-    }
-    // The writer walks the data forwards only, so a selection out of order would lose entries.
-    std::sort(m_selection.begin(), m_selection.end());
-    m_selection.erase(std::unique(m_selection.begin(), m_selection.end()), m_selection.end());
-    m_offsets.assign(static_cast<size_t>(m_entries.count) + 1, 0);
-    for (int i = 0; i < m_entries.count; ++i) {
-        m_offsets[static_cast<size_t>(i) + 1] =
-            m_offsets[static_cast<size_t>(i)] + m_entries.At(i)->size;
-    }
-    if (m_selection.empty()) {
-        m_selectionDone = true;
-    } else {
-        m_current = m_selection[0];
-        m_toSkip = m_offsets[static_cast<size_t>(m_current)];
-    }
-    CVekRef<IVekOutStream> out(new (std::nothrow) CVekSolidOutStream(this));
-    if (!out) {
-        return 0;
-    }
-    for (const SEggBlock& block : m_solidBlocks) {
-        if (m_stream->Seek(static_cast<int64_t>(block.dataPosition), VEK_SEEK_SET) < 0) {
-            return SolidFailure(VEKERR_READ_DATA);
-        }
-        SVekEntry temporary;
-        temporary.packedSize = block.packedSize;
-        temporary.size = 0x7FFFFFFFFFFFFFFFull;
-        temporary.crc = block.crc;
-        int done = 0;
-        if (block.method == 1) {
-            done = DecodeDeflate(&temporary, m_stream, out.Get());
-        } else if (block.method == 4) {
-            done = DecodeLzma(&temporary, m_stream, out.Get());
-        } else {
-            return SolidFailure(VEKERR_UNSUPPORTED_METHOD);
-        }
-        if (!done) {
-            if (!m_solidReported) {
-                // A decoder failure (damaged data, a block CRC) names no entry.
-                ReportError(m_lastError != 0 ? m_lastError : VEKERR_READ_DATA, nullptr);
-            }
-            return 0;
-        }
-    }
-    // Entries of length 0 at the end take no data: produce them now.
-    while (!m_selectionDone) {
-        if (m_toSkip != 0 || m_offsets[static_cast<size_t>(m_current) + 1] !=
-                                 m_offsets[static_cast<size_t>(m_current)]) {
-            // The blocks ended before the selected data did.
-            return SolidFailure(VEKERR_READ_DATA);
-        }
-        if (!OpenSolidEntry() || !FinishSolidEntry()) {
-            return 0;
-        }
-    }
-    return result;
-}
-
-int CVekUnEgg::OpenSolidEntry() {
-    SVekEntry* entry = m_entries.At(m_current);
-    std::wstring path = m_folder + entry->name;
-    if (path.size() + 1 >= VEK_MAX_TARGET_PATH) {
-        return SolidFailure(entry->IsFolder() ? VEKERR_CREATE_FOLDER : VEKERR_CREATE_FILE);
-    }
-    m_runningCrc = 0;
-    m_toWrite =
-        m_offsets[static_cast<size_t>(m_current) + 1] - m_offsets[static_cast<size_t>(m_current)];
-    if (entry->IsFolder()) {
-        if (path.back() != L'\\' && path.back() != L'/') {
-            path += L'\\';
-        }
-        if (!CreateFolderPath(path.c_str())) {
-            ReportError(VEKERR_CREATE_FOLDER, entry->name);
-        }
-        m_toWrite = 0;
-        return 1;
-    }
-    if (m_file != nullptr) {
-        // Left open by a failed entry that the decoder wrote on past: that entry is over.
-        m_file->Release();
-        m_file = nullptr;
-    }
-    auto* file = new (std::nothrow) CVekOutFileStream();
-    if (file == nullptr) {
-        return SolidFailure(VEKERR_CREATE_FILE);
-    }
-    file->AddRef();
-    m_file = file;
-    if (!file->Open(path.c_str())) {
-        CreateFolderPath(path.c_str());
-        if (!file->Open(path.c_str())) {
-            return SolidFailure(VEKERR_CREATE_FILE);
-        }
-    }
-    return 1;
-}
-
-int CVekUnEgg::FinishSolidEntry() {
-    SVekEntry* entry = m_entries.At(m_current);
-    if (m_file != nullptr) {
-        m_file->Release();  // closes the file
-        m_file = nullptr;
-    }
-    if (entry->crc != 0 && entry->crc != m_runningCrc) {
-        return SolidFailure(VEKERR_CRC);
-    }
-    if (m_sink != nullptr) {
-        m_sink->OnCompleteEntry(0);
-    }
-    if (++m_selected >= m_selection.size()) {
-        m_selectionDone = true;
-        return 1;
-    }
-    m_current = m_selection[m_selected];
-    m_toSkip = m_offsets[static_cast<size_t>(m_current)] - m_solidConsumed;
-    return 1;
-}
-
-int CVekUnEgg::WriteSolid(const uint8_t* data, unsigned length) {
-    bool opened = m_file != nullptr;
-    while (length > 0 && !m_selectionDone) {
-        if (m_toSkip > 0) {
-            unsigned step = static_cast<unsigned>(std::min<uint64_t>(m_toSkip, length));
-            data += step;
-            length -= step;
-            m_toSkip -= step;
-            m_solidConsumed += step;
-            continue;
-        }
-        if (!opened) {
-            if (!OpenSolidEntry()) {
-                return 0;
-            }
-            opened = true;
-        }
-        unsigned step = static_cast<unsigned>(std::min<uint64_t>(m_toWrite, length));
-        if (step > 0) {
-            unsigned written = 0;
-            if (m_file == nullptr || !m_file->Write(data, step, &written) || written != step) {
-                return SolidFailure(VEKERR_WRITE);
-            }
-            m_runningCrc = VekCrc32(m_runningCrc, data, static_cast<int>(step));
-            data += step;
-            length -= step;
-            m_toWrite -= step;
-            m_solidConsumed += step;
-        }
-        if (m_toWrite == 0) {
-            if (!FinishSolidEntry()) {
-                return 0;
-            }
-            opened = false;
-        }
-    }
-    m_solidConsumed += length;
-    return 1;
 }

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "archive/core/extractor_impl.h"
+#include "archive/core/out_file_stream.h"
 
 struct SEggBlock {
     uint8_t method = 0;
@@ -49,6 +52,7 @@ class CVekUnEgg : public CVekExtractorImpl {
 
   private:
     int Walk();
+    int KeepWholeEntry(std::unique_ptr<SEggFileHeader>& pending);
     int ReadFileHeader(SEggFileHeader** pending);
     int ReadEncryption(SEggFileHeader* pending);
     int ReadBlock(SEggFileHeader* pending);
@@ -59,17 +63,29 @@ class CVekUnEgg : public CVekExtractorImpl {
     }
 
     friend class CVekSolidOutStream;
-    // The solid writer: cuts the continuous decoded data into the selected entries' files.
-    int WriteSolid(const uint8_t* data, unsigned length);
+    // The solid pass (egg_solid.cpp): every block decoded once, in order, while the writer cuts
+    // the continuous data into the selected entries' files. It speaks to the host exactly as the
+    // common extraction loop does.
     int RunSolid(const int* indices, unsigned count, const wchar_t* folder);
-    int OpenSolidEntry();
-    int FinishSolidEntry();
-    int SolidFailure(unsigned code);
+    int WriteSolid(const uint8_t* data, unsigned length);
+    void BeginSolidEntry();
+    void WriteSolidPiece(const uint8_t* data, unsigned length);
+    void EndSolidEntry();
+    void NextSolidEntry();
+    int OpenSolidOutput(const std::wstring& path);
+    // Puts the entry in place when commit is set (49, told to the host, if it cannot be), else
+    // drops it; 0 or the error code.
+    unsigned CloseSolidOutput(bool commit, int index);
+    void Complete(unsigned code);
+    void SettleAwaiting(unsigned code);
+    void AbandonSolid(unsigned code);
+    void Tell(unsigned code, const wchar_t* name);
 
     char m_name[780] = {};
     std::vector<SEggBlock> m_solidBlocks;
 
     // Solid extraction state, from one ExtractSolid to the next reset.
+    IVekProgress* m_host = nullptr;  // the sink; the decoders see none during a pass
     uint64_t m_solidConsumed = 0;
     int m_current = -1;
     uint64_t m_toSkip = 0;
@@ -78,8 +94,22 @@ class CVekUnEgg : public CVekExtractorImpl {
     size_t m_selected = 0;
     bool m_selectionDone = false;
     std::vector<uint64_t> m_offsets;
-    IVekOutStream* m_file = nullptr;
-    uint32_t m_runningCrc = 0;
-    bool m_solidReported = false;
     std::wstring m_folder;
+    int m_solidResult = 1;
+    // The current entry: reached (its path handled), started (the host was told), its bytes
+    // discarded (skipped, failed or not wanted), its own error code and its progress.
+    bool m_reached = false;
+    bool m_started = false;
+    bool m_discard = false;
+    unsigned m_entryError = 0;
+    int m_entrySkip = 0;
+    int64_t m_entryDecoded = 0;
+    int64_t m_entryConsumedBase = 0;
+    uint32_t m_runningCrc = 0;
+    CVekOutFileStream* m_file = nullptr;
+    // An entry written whole whose block has not passed its CRC check yet: its completion
+    // waits for the check, or for the next entry to start.
+    int m_awaiting = -1;
+    // Entries completed inside the current block before its check, named if the check fails.
+    std::vector<int> m_unverified;
 };
