@@ -390,7 +390,7 @@ TEST(Egg, SolidPassSpeaksTheProtocolOfTheCommonLoop) {
     EXPECT_EQ(Folded(recording->calls, true),
               (std::vector<std::string>{
                   "start 0 dir\\a.txt", "progress 18000 dir\\a.txt", "complete 0 dir\\a.txt",
-                  "start 0 b.bin", "complete 0 b.bin", "start 0 ??.txt", "progress 600 ??.txt",
+                  "start 0 b.bin", "complete 23 b.bin", "start 0 ??.txt", "progress 600 ??.txt",
                   "complete 0 ??.txt", "start 0 empty.txt", "complete 0 empty.txt"}));
     fs::path source = FixtureNative(L"egg\\solid_src");
     for (const char* name : {"dir/a.txt", "\xed\x95\x9c\xea\xb8\x80.txt", "empty.txt"}) {
@@ -441,7 +441,7 @@ TEST(Egg, SolidEntriesThatFailLeaveTheExistingFileUntouched) {
          L"",
          L"",
          {"a.txt"}},
-        {"skip", L"solid.egg", nullptr, L"b.bin", 0, L"b.bin", L"", solidTree},
+        {"skip", L"solid.egg", nullptr, L"b.bin", VEKERR_USER_STOP, L"b.bin", L"", solidTree},
         {"cancel",
          L"solid.egg",
          nullptr,

@@ -80,6 +80,7 @@ class CVekUnEgg : public CVekExtractorImpl {
     void SettleAwaiting(unsigned code);
     void AbandonSolid(unsigned code);
     void Tell(unsigned code, const wchar_t* name);
+    void TellNotWritten(unsigned code);
 
     char m_name[780] = {};
     std::vector<SEggBlock> m_solidBlocks;

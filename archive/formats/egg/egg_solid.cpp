@@ -55,6 +55,15 @@ void CVekUnEgg::Tell(unsigned code, const wchar_t* name) {
     }
 }
 
+void CVekUnEgg::TellNotWritten(unsigned code) {
+    // The host names every selected entry that the pass did not write, as after the common
+    // loop's cancel.
+    while (!m_selectionDone) {
+        Tell(code, m_entries.At(m_current)->name);
+        NextSolidEntry();
+    }
+}
+
 int CVekUnEgg::RunSolid(const int* indices, unsigned count, const wchar_t* folder) {
     m_folder = folder;
     if (m_folder.empty() || m_folder.back() != L'\\') {
@@ -102,8 +111,9 @@ int CVekUnEgg::RunSolid(const int* indices, unsigned count, const wchar_t* folde
         }
         if (!done) {
             if (m_cancel) {
-                // The entry that asked for it ends with its own code; the rest is abandoned.
+                // The entry that asked for it ends with its own code; the rest is named.
                 EndSolidEntry();
+                TellNotWritten(VEKERR_USER_STOP);
                 return 0;
             }
             AbandonSolid(m_lastError != 0 ? m_lastError : VEKERR_READ_DATA);
@@ -116,6 +126,7 @@ int CVekUnEgg::RunSolid(const int* indices, unsigned count, const wchar_t* folde
     // Entries of length 0 at the end take no data: produce them now.
     while (!m_selectionDone) {
         if (m_cancel) {
+            TellNotWritten(VEKERR_USER_STOP);
             return 0;
         }
         if (m_toSkip != 0 || (m_reached ? m_toWrite : m_entries.At(m_current)->size) != 0) {
@@ -206,8 +217,12 @@ void CVekUnEgg::BeginSolidEntry() {
     if (m_host != nullptr) {
         m_host->OnStartEntry(entry, &m_entrySkip, &m_cancel);
     }
-    // An empty entry is done whatever the flags say, as in the common loop.
+    // An empty entry is done whatever the flags say, as in the common loop; any other entry
+    // skipped or cancelled here is not written, and its completion says so.
     m_discard = m_toWrite != 0 && (m_entrySkip || m_cancel);
+    if (m_discard) {
+        m_entryError = VEKERR_USER_STOP;
+    }
 }
 
 void CVekUnEgg::WriteSolidPiece(const uint8_t* data, unsigned length) {
@@ -250,7 +265,6 @@ void CVekUnEgg::EndSolidEntry() {
         // Its block's check is still to come.
         m_awaiting = m_current;
     } else {
-        // A skip at the start leaves the code at 0, as in the common loop.
         bool commit = whole && m_entryError == 0;
         unsigned code = CloseSolidOutput(commit, m_current);
         if (!commit) {

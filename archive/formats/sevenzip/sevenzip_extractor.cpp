@@ -604,7 +604,9 @@ HRESULT CVek7Zip::GetStream(uint32_t index, ISequentialOutStream** out, int32_t 
         return kFail;
     }
     if (m_skip) {
-        // This entry alone: the library passes over its data.
+        // This entry alone: the library passes over its data, and the completion says that
+        // it was not written, as the common loop's does.
+        m_entryError = VEKERR_USER_STOP;
         DropOutput();
         return EndWithoutData();
     }
