@@ -118,35 +118,6 @@ int CVekArchive::GetSelectionSizes(int64_t* packed, int64_t* size) {
     if (list == nullptr) {
         return 0;
     }
-    constexpr int64_t kUnknown = -1;
-    int64_t packedSum = kUnknown;
-    int64_t sizeSum = kUnknown;
-    auto add = [](int64_t& sum, uint64_t value) {
-        if (value == VEK_UNKNOWN_SIZE) {
-            return;
-        }
-        sum = AddSizeSaturating(sum == kUnknown ? 0 : sum, value);
-    };
-    auto count = [&](const SVekEntry* entry) {
-        if (entry != nullptr) {
-            add(packedSum, entry->packedSize);
-            add(sizeSum, entry->size);
-        }
-    };
-    if (m_selection.empty()) {
-        for (int i = 0; i < list->count; ++i) {
-            count(list->At(i));
-        }
-    } else {
-        for (int index : m_selection) {
-            count(list->At(index));
-        }
-    }
-    if (packed != nullptr) {
-        *packed = packedSum;
-    }
-    if (size != nullptr) {
-        *size = sizeSum;
-    }
+    SumSelectionSizes(*list, m_selection.data(), m_selection.size(), packed, size);
     return 1;
 }

@@ -3,8 +3,11 @@
 // negative, or as all ones, which means unknown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+
+struct SVekEntryList;
 
 constexpr int64_t VEK_SIZE_SUM_MAX = std::numeric_limits<int64_t>::max();
 
@@ -13,3 +16,8 @@ inline int64_t AddSizeSaturating(int64_t sum, uint64_t size) {
     uint64_t room = static_cast<uint64_t>(VEK_SIZE_SUM_MAX - sum);
     return size >= room ? VEK_SIZE_SUM_MAX : sum + static_cast<int64_t>(size);
 }
+
+// Sums of packed sizes and sizes over the listed indices (every entry when count is 0), each
+// -1 when no entry of them had a known value. Indices that name no entry are left out.
+void SumSelectionSizes(const SVekEntryList& entries, const int* indices, size_t count,
+                       int64_t* packed, int64_t* size);
