@@ -1,6 +1,7 @@
 // The codec bridge on any bytes: the first byte picks the format the library is asked to read,
 // the rest is written to a file (the library reads archives by name) and opened and extracted.
-// A sink cancels once the run has written 8 MiB, so that no input makes the target fill a disk.
+// The host lists the entries and follows the progress; it cancels once the run has written
+// 8 MiB.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,41 +11,11 @@
 
 #include "archive/core/extractor_factory.h"
 #include "archive/core/format_detection.h"
-#include "archive/core/progress.h"
+#include "fuzz/fuzz_host.h"
 
 namespace {
 
 constexpr int64_t kWriteCap = 8 << 20;
-
-class CCappedSink : public CVekUnknownImp<IVekProgress> {
-  public:
-    int32_t OnStartEntry(const SVekEntry*, int*, int* cancel) override {
-        Check(cancel);
-        return 0;
-    }
-    int32_t OnProgress(int64_t, int64_t decodedDone, int*, int* cancel) override {
-        m_entry = decodedDone;
-        Check(cancel);
-        return 0;
-    }
-    int32_t OnCompleteEntry(int) override {
-        m_total += m_entry;
-        m_entry = 0;
-        return 0;
-    }
-    int32_t OnErrorA(int, const char*, const char*) override { return 0; }
-    int32_t OnError(int, const wchar_t*, const wchar_t*) override { return 0; }
-    int32_t OnVolumeChange(const wchar_t*) override { return 0; }
-
-  private:
-    void Check(int* cancel) {
-        if (m_total + m_entry > kWriteCap) {
-            *cancel = 1;
-        }
-    }
-    int64_t m_total = 0;
-    int64_t m_entry = 0;
-};
 
 const std::filesystem::path& Scratch() {
     static const std::filesystem::path folder =
@@ -77,8 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::unique_ptr<IVekExtractor> extractor(CreateExtractor(type));
     extractor->SetPassword("secret");
-    if (extractor->OpenFile(Wide(file).c_str())) {
-        CVekRef<IVekProgress> sink(new CCappedSink());
+    int opened = extractor->OpenFile(Wide(file).c_str());
+    int64_t packedSum = kProgressUnknown;
+    int64_t sizeSum = kProgressUnknown;
+    if (SVekEntryList* entries = extractor->GetEntryList();
+        entries != nullptr && entries->count > 0) {
+        FuzzListEntries(*entries, type, &packedSum, &sizeSum);
+    }
+    if (opened) {
+        CVekRef<IVekProgress> sink(new CFuzzProgress(packedSum, sizeSum, kWriteCap));
         extractor->SetProgressSink(sink.Get());
         extractor->ExtractAllItemsTo(Wide(Scratch() / "out").c_str());
         extractor->SetProgressSink(nullptr);
